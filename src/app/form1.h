@@ -1,0 +1,128 @@
+#pragma once
+// The panel's one window. Handlers are public and named after control and event so that tests
+// drive them directly; fields carry the names the whole program uses.
+#include "link/serial_comm.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class EmblemLabel;
+struct CommandRow;
+struct AdjusterRow;
+
+class Form1 : public QWidget
+{
+    Q_OBJECT
+  public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Message boxes go through here so that no test ever blocks on one.
+    using MessageBoxHook = std::function<void(const QString& text, const QString& title)>;
+    static void setMessageBoxHook(MessageBoxHook hook);
+    // What "END" does after closing the port and the window; tests replace it.
+    std::function<void()> endProgram;
+
+    // Port settings, start-up and shut-down.
+    void Form_Load();
+    void Option1_Click() { selectPort(1); }
+    void Option2_Click() { selectPort(2); }
+    void Option3_Click() { selectSpeed(QStringLiteral("19200,N,8,1")); }
+    void Option4_Click() { selectSpeed(QStringLiteral("9600,N,8,1")); }
+    void Command33_Click();
+    void Timer3_Timer();
+    void Command16_Click();
+
+    // Command transaction and line monitor.
+    void Hyouji(const QString& text, int mode);
+    void MSComm1_OnComm();
+    void Timer2_Timer();
+    void Timer4_Timer();
+
+    // Free command entry.
+    void Command53_Click();
+    void Command54_Click();
+
+    // Views.
+    void Form_KeyDown(int keyCode, int shift);
+    void Image1_DblClick();
+    void Command34_Click();
+
+    // Command buttons and hold-to-repeat adjusters, driven by the panel's tables.
+    void Command_Click(const CommandRow& row);
+    void Adjuster_MouseDown(const AdjusterRow& row);
+    void Adjuster_MouseUp(const AdjusterRow& row);
+    void Timer1_Timer();
+
+    // Outer window height in twips, frame included.
+    int windowHeightTwips() const { return heightTwips_; }
+    void setWindowHeightTwips(int twips);
+    QWidget* control(const QString& name) const { return controls_.value(name); }
+
+    // Fields.
+    QString PortSettings;
+    QString LastCommand;
+    QString RxBuffer;
+    QString EntryText;
+    quint8 AwaitingReply = 0;
+    qint16 ReadingValue = 0;
+    qint16 ExtendedView = 0;
+    quint8 HoldCode = 0;
+    quint8 ArrowContext = 0;
+    bool PortFailed = false; // a failure left the port closed: the next port choice reopens it
+
+    SerialComm MSComm1;
+    QTimer Timer1;
+    QTimer Timer2;
+    QTimer Timer3;
+    QTimer Timer4;
+
+    QPointer<QLabel> Label11;
+    QPointer<QLabel> Label12;
+    QPointer<QLabel> Label25;
+    QPointer<QWidget> Frame8;
+    QPointer<QRadioButton> Option1;
+    QPointer<QRadioButton> Option2;
+    QPointer<QRadioButton> Option3;
+    QPointer<QRadioButton> Option4;
+    QPointer<QPushButton> Command34;
+    QPointer<QLineEdit> Text1;
+    QPointer<EmblemLabel> Image1;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+
+  private:
+    void setUpTimers();
+    void bindControls();
+    void connectHandlers();
+    void connectPanel();
+    void selectPort(int port);
+    void selectSpeed(const QString& settings);
+    void showWarning(const QString& text);
+    int chromeTwips() const;
+    void centreWithDesignedHeight();
+    bool handleAdjusterMouse(QObject* watched, QEvent* event);
+    void releaseLostHold();
+
+    QHash<QString, QWidget*> controls_;
+    int heightTwips_ = 0;
+    int appliedChromeTwips_ = 0;
+    QHash<const QObject*, const AdjusterRow*> adjusterOf_;
+    const AdjusterRow* heldRow_ = nullptr; // the adjuster whose release is still due
+};
+
+// Enabling a running timer leaves its count alone; enabling a stopped one starts it.
+inline void enableTimer(QTimer& timer)
+{
+    if (!timer.isActive()) timer.start();
+}

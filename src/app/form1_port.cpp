@@ -1,0 +1,87 @@
+// Port settings, start-up and shut-down.
+#include "app/form1.h"
+#include "app/layout_table.h"
+#include "status/views.h"
+
+#include <QRadioButton>
+#include <QScreen>
+
+void Form1::Form_Load()
+{
+    PortSettings = QStringLiteral("19200,N,8,1");
+    centreWithDesignedHeight();
+    setWindowHeightTwips(kCompactHeightTwips);
+    HoldCode = 0;
+    AwaitingReply = 0;
+    RxBuffer.clear();
+    (void)MSComm1.setCommPort(1);
+    (void)MSComm1.setSettings(PortSettings);
+    // A port that cannot be opened here is reported once, by the port choice just below,
+    // which tries again because of the failure.
+    if (MSComm1.setPortOpen(true)) PortFailed = true;
+    // Selecting the option in code runs its click, as a click by the operator would.
+    Option1->setChecked(true);
+    Option1_Click();
+}
+
+void Form1::centreWithDesignedHeight()
+{
+    // The top is where the full-height window would sit when centred, so the compact window
+    // opens above the middle of the screen.
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    const int outerWidth = frameGeometry().width();
+    const int outerHeight = (kDesignClientHeightTwips + chromeTwips()) / kTwipsPerPixel;
+    move(area.left() + (area.width() - outerWidth) / 2,
+         area.top() + (area.height() - outerHeight) / 2);
+}
+
+void Form1::selectPort(int port)
+{
+    CommError failure;
+    bool wasOpen = false;
+    if (MSComm1.PortOpen()) {
+        failure = MSComm1.setPortOpen(false);
+        wasOpen = true;
+    }
+    if (CommError e = MSComm1.setCommPort(port); e && !failure) failure = e;
+    // After a failure the port is closed although the operator wants it open: a port choice
+    // ends with the chosen port open, or with the warning.
+    if (!failure && (wasOpen || PortFailed)) failure = MSComm1.setPortOpen(true);
+    if (failure) {
+        showWarning(*failure);
+        (void)MSComm1.setCommPort(port == 1 ? 2 : 1);
+        PortFailed = true;
+        return;
+    }
+    PortFailed = false;
+    Frame8->hide();
+}
+
+void Form1::selectSpeed(const QString& settings)
+{
+    PortSettings = settings;
+    (void)MSComm1.setSettings(PortSettings); // both strings are fixed and valid
+    Frame8->hide();
+}
+
+void Form1::Command33_Click()
+{
+    Frame8->show();
+    Frame8->raise(); // it covers "COM" while shown
+    enableTimer(Timer3);
+}
+
+void Form1::Timer3_Timer()
+{
+    Frame8->hide();
+    Timer3.stop();
+}
+
+void Form1::Command16_Click()
+{
+    (void)MSComm1.setPortOpen(false);
+    close();
+    endProgram();
+}

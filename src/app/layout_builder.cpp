@@ -1,0 +1,297 @@
+#include "app/layout_builder.h"
+
+#include "app/emblem.h"
+#include "app/layout_table.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QWidget>
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+
+QColor colourOf(quint32 rgb)
+{
+    return QColor(QRgb(rgb));
+}
+
+QString utf8(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+QFont fontOf(const LayoutFont& design)
+{
+    QFont font(utf8(faceName(design.face)));
+    font.setPointSizeF(design.points);
+    font.setWeight(design.bold ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+Qt::Alignment alignmentOf(TextAlign align)
+{
+    switch (align) {
+    case TextAlign::Centre:
+        return Qt::AlignHCenter;
+    case TextAlign::Right:
+        return Qt::AlignRight;
+    case TextAlign::Left:
+        break;
+    }
+    return Qt::AlignLeft;
+}
+
+QRect pixelRect(int left, int top, int width, int height)
+{
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                 twipsToPixels(height));
+}
+
+// Plain colour fill behind a widget and its text colour, for the kinds drawn by the palette.
+void fillWith(QWidget* widget, quint32 back, quint32 text)
+{
+    QPalette palette = widget->palette();
+    if (back != kSystemColour) {
+        palette.setColor(QPalette::Window, colourOf(back));
+        palette.setColor(widget->backgroundRole(), colourOf(back)); // Button for options
+    }
+    if (text != kSystemColour) palette.setColor(QPalette::WindowText, colourOf(text));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(back != kSystemColour);
+}
+
+// A flat face in the button's own colour with a one-pixel raised edge, so that touching buttons
+// of one colour stay apart; the edge sinks while pressed and turns dark on the focused button.
+QString flatButtonStyle(quint32 back, quint32 text)
+{
+    const QColor face = colourOf(back);
+    return QStringLiteral("QPushButton { background-color: %1; color: %2; border: 1px solid;"
+                          " border-color: #ffffff #808080 #808080 #ffffff; padding: 0px; }"
+                          "QPushButton:focus { border-color: #404040 #000000 #000000 #404040; }"
+                          "QPushButton:pressed { background-color: %3;"
+                          " border-color: #808080 #ffffff #ffffff #808080; }")
+        .arg(face.name(), colourOf(text).name(), face.darker(115).name());
+}
+
+// A command button whose caption wraps onto further lines when it is wider than the button
+// ("DISPLAY CLEAR", the data toggle), as the panel was designed; the text itself is unchanged.
+class PanelButton : public QPushButton
+{
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        if (option.state & (QStyle::State_Sunken | QStyle::State_On))
+            area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                           style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+        style()->drawItemText(&painter, area, Qt::AlignCenter | Qt::TextWordWrap, option.palette,
+                              isEnabled(), caption, QPalette::ButtonText);
+    }
+};
+
+QWidget* makeButton(const LayoutRow& row, QWidget* parent)
+{
+    auto* button = new PanelButton(utf8(row.caption), parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->setAutoRepeat(false); // holding is timed by the window, not by the button
+    button->setFocusPolicy(Qt::StrongFocus);
+    if (row.backColour != kSystemColour) {
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::Button, colourOf(row.backColour));
+        palette.setColor(QPalette::ButtonText, colourOf(row.textColour));
+        button->setPalette(palette);
+        button->setStyleSheet(flatButtonStyle(row.backColour, row.textColour));
+    }
+    return button;
+}
+
+// A plain frame draws its box in the text colour; the status line's red text keeps a black box.
+QString borderedLabelStyle(quint32 back, quint32 text)
+{
+    return QStringLiteral("QLabel { background-color: %1; color: %2; border: 1px solid #000000; }")
+        .arg(colourOf(back).name(), colourOf(text).name());
+}
+
+QWidget* makeLabel(const LayoutRow& row, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    // Monitor labels show whatever the line delivers; never read it as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(utf8(row.caption));
+    label->setAlignment(alignmentOf(row.align) | Qt::AlignTop);
+    label->setWordWrap(row.has(LayoutFlag::Wraps));
+    fillWith(label, row.backColour, row.textColour);
+    if (row.has(LayoutFlag::SingleBorder))
+        label->setStyleSheet(borderedLabelStyle(row.backColour, row.textColour));
+    return label;
+}
+
+QWidget* makeFrame(const LayoutRow& row, QWidget* parent)
+{
+    // An etched box without caption (the label inside is the title). A group box would tint
+    // its inside away from the listed colour in some styles.
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::Box);
+    frame->setFrameShadow(QFrame::Sunken);
+    frame->setLineWidth(1);
+    frame->setMidLineWidth(0);
+    fillWith(frame, row.backColour, row.textColour);
+    return frame;
+}
+
+QWidget* makeOption(const LayoutRow& row, QWidget* parent)
+{
+    // Auto-exclusive per parent widget: the frame holding an option is its one choice.
+    auto* option = new QRadioButton(utf8(row.caption), parent);
+    option->setAutoExclusive(true);
+    option->setChecked(row.has(LayoutFlag::SelectedAtStart));
+    fillWith(option, row.backColour, row.textColour);
+    return option;
+}
+
+QWidget* makeImage(const LayoutRow&, QWidget* parent)
+{
+    auto* image = new EmblemLabel(parent);
+    image->setPixmap(emblemPixmap());
+    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return image;
+}
+
+QWidget* makeControl(const LayoutRow& row, QWidget* parent)
+{
+    switch (row.kind) {
+    case ControlKind::Frame:
+        return makeFrame(row, parent);
+    case ControlKind::Label:
+        return makeLabel(row, parent);
+    case ControlKind::Button:
+        return makeButton(row, parent);
+    case ControlKind::Option:
+        return makeOption(row, parent);
+    case ControlKind::TextBox:
+        return new QLineEdit(parent); // system colours, empty at start
+    case ControlKind::Image:
+        return makeImage(row, parent);
+    }
+    return nullptr;
+}
+
+bool takesFocus(ControlKind kind)
+{
+    return kind == ControlKind::Button || kind == ControlKind::Option ||
+           kind == ControlKind::TextBox;
+}
+
+// One of the arrow pad's outline lines; it ignores the mouse so it never hides a button.
+class LineWidget : public QWidget
+{
+  public:
+    LineWidget(const LayoutLine& line, QWidget* parent) : QWidget(parent), line_(line)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        const QPoint a(twipsToPixels(line.x1), twipsToPixels(line.y1));
+        const QPoint b(twipsToPixels(line.x2), twipsToPixels(line.y2));
+        const QPoint pad(kLineWidthPixels / 2, kLineWidthPixels / 2);
+        origin_ = QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())) - pad;
+        from_ = a - origin_;
+        to_ = b - origin_;
+        setGeometry(QRect(origin_, QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())) + pad));
+    }
+
+    Qt::PenStyle penStyle() const
+    {
+        switch (line_.style) {
+        case LineStyle::Dotted:
+            return Qt::DotLine;
+        case LineStyle::Dashed:
+            return Qt::DashLine;
+        case LineStyle::Solid:
+            break;
+        }
+        return Qt::SolidLine;
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(QPen(colourOf(kLineColour), kLineWidthPixels, penStyle(), Qt::FlatCap));
+        painter.drawLine(from_, to_);
+    }
+
+  private:
+    LayoutLine line_;
+    QPoint origin_, from_, to_;
+};
+
+void chainFocusOrder(const QHash<QString, QWidget*>& widgets)
+{
+    std::vector<const LayoutRow*> rows;
+    for (const LayoutRow& row : layoutTable())
+        if (takesFocus(row.kind) && row.tabIndex >= 0) rows.push_back(&row);
+    std::sort(rows.begin(), rows.end(),
+              [](const LayoutRow* a, const LayoutRow* b) { return a->tabIndex < b->tabIndex; });
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        QWidget::setTabOrder(widgets.value(utf8(rows[i - 1]->name)),
+                             widgets.value(utf8(rows[i]->name)));
+}
+
+void styleWindow(QWidget* window)
+{
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, colourOf(kWindowBackColour));
+    palette.setColor(QPalette::WindowText, colourOf(kBlack));
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+    window->setFont(fontOf(kWindowFont));
+}
+
+} // namespace
+
+void installFontSubstitutions()
+{
+    QFont::insertSubstitution(utf8(kFaceAName), utf8(kFaceASubstitute));
+    QFont::insertSubstitution(utf8(kFaceBName), utf8(kFaceBSubstitute));
+}
+
+QHash<QString, QWidget*> buildLayout(QWidget* window)
+{
+    styleWindow(window);
+    QHash<QString, QWidget*> widgets;
+    for (const LayoutRow& row : layoutTable()) {
+        const QString parentName = utf8(row.parent);
+        QWidget* parent = parentName.isEmpty() ? window : widgets.value(parentName);
+        Q_ASSERT(parent); // the table lists every frame before what it holds
+        QWidget* widget = makeControl(row, parent);
+        widget->setObjectName(utf8(row.name));
+        widget->setGeometry(pixelRect(row.left, row.top, row.width, row.height));
+        if (row.font.face != FontFace::NoFont) widget->setFont(fontOf(row.font));
+        if (row.has(LayoutFlag::HiddenAtStart)) widget->hide();
+        widgets.insert(widget->objectName(), widget);
+    }
+    for (const LayoutLine& line : layoutLines()) {
+        auto* widget = new LineWidget(line, window);
+        widget->setObjectName(utf8(line.name));
+        widgets.insert(widget->objectName(), widget);
+    }
+    chainFocusOrder(widgets);
+    return widgets;
+}

@@ -1,0 +1,5 @@
+target_sources(zeva_core PRIVATE app/options.cpp app/options.h)
+target_sources(zeva_gui PRIVATE
+    app/form1.cpp app/form1.h
+    app/form1_port.cpp
+    app/form1_views.cpp)

@@ -1,0 +1,5 @@
+# The virtual projector: its state machine, and the executable driven over a pseudo-terminal.
+zeva_add_test(tst_projector_sim SOURCES tst_projector_sim.cpp LIBS zeva_sim)
+target_compile_definitions(tst_projector_sim PRIVATE
+    ZEVA_SIM_FALLBACK="$<TARGET_FILE:zeva-projector-sim>")
+add_dependencies(tst_projector_sim zeva-projector-sim)

@@ -1,0 +1,79 @@
+#include "app/options.h"
+#include "link/line_settings.h"
+
+#include <QTest>
+
+class TestOptions : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void commandLine_data();
+    void commandLine();
+    void settingsString_data();
+    void settingsString();
+};
+
+void TestOptions::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("com1");
+    QTest::addColumn<QString>("com2");
+    QTest::addColumn<bool>("error");
+    const QString d1 = defaultDevice(1), d2 = defaultDevice(2);
+    QTest::newRow("defaults") << QStringList{} << d1 << d2 << false;
+    QTest::newRow("both, separate values")
+        << QStringList{"--com1", "/dev/ttyUSB0", "--com2", "/dev/pts/3"} << "/dev/ttyUSB0"
+        << "/dev/pts/3" << false;
+    QTest::newRow("equals form") << QStringList{"--com2=/dev/serial/by-id/usb-x"} << d1
+                                 << "/dev/serial/by-id/usb-x" << false;
+    QTest::newRow("missing value") << QStringList{"--com1"} << d1 << d2 << true;
+    QTest::newRow("empty value") << QStringList{"--com1="} << d1 << d2 << true;
+    QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << d1 << d2 << true;
+    QTest::newRow("stray argument") << QStringList{"/dev/ttyS0"} << d1 << d2 << true;
+}
+
+void TestOptions::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, com1);
+    QFETCH(QString, com2);
+    QFETCH(bool, error);
+    const Options o = parseOptions(args);
+    QCOMPARE(!o.error.isEmpty(), error);
+    if (error) return;
+    QCOMPARE(o.com1, com1);
+    QCOMPARE(o.com2, com2);
+}
+
+void TestOptions::settingsString_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("baud");
+    QTest::newRow("start-up settings") << "19200,N,8,1" << true << 19200;
+    QTest::newRow("slow speed") << "9600,N,8,1" << true << 9600;
+    QTest::newRow("lower-case parity, 2 stop") << "4800,e,7,2" << true << 4800;
+    QTest::newRow("empty") << "" << false << 0;
+    QTest::newRow("three fields") << "19200,N,8" << false << 0;
+    QTest::newRow("speed not a number") << "fast,N,8,1" << false << 0;
+    QTest::newRow("zero speed") << "0,N,8,1" << false << 0;
+    QTest::newRow("bad parity") << "19200,X,8,1" << false << 0;
+    QTest::newRow("nine data bits") << "19200,N,9,1" << false << 0;
+    QTest::newRow("three stop bits") << "19200,N,8,3" << false << 0;
+}
+
+void TestOptions::settingsString()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(int, baud);
+    const LineSettingsResult r = parseLineSettings(text);
+    QCOMPARE(r.settings.has_value(), valid);
+    if (valid)
+        QCOMPARE(r.settings->baud, baud);
+    else
+        QVERIFY(r.error.contains(text.isEmpty() ? QStringLiteral("\"\"") : text));
+}
+
+QTEST_GUILESS_MAIN(TestOptions)
+#include "tst_options.moc"

@@ -1,0 +1,180 @@
+#include "form_harness.h"
+#include "status/views.h"
+
+#include <QLabel>
+#include <QRadioButton>
+#include <QTest>
+#include <sys/resource.h>
+
+namespace
+{
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+class TestPortChoice : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void startUpState();
+    void speedChangeKeepsPortOpen();
+    void com2ReopensOnTheOtherDevice();
+    void failedChoiceWarnsThenRecovers();
+    void busyPortIsDescribed();
+    void startUpWithMissingCom1();
+    void frameShownByComAndHiddenByTimer();
+    void endClosesThePort();
+    void hangUpIsReportedOnceAndRecovers();
+};
+
+void TestPortChoice::startUpState()
+{
+    FormHarness h;
+    Form1& f = *h.form;
+    QCOMPARE(f.PortSettings, QStringLiteral("19200,N,8,1"));
+    QCOMPARE(f.MSComm1.Settings(), QStringLiteral("19200,N,8,1"));
+    QCOMPARE(f.MSComm1.CommPort(), 1);
+    QVERIFY(f.MSComm1.PortOpen());
+    QVERIFY(f.Option1->isChecked());
+    QVERIFY(f.Option3->isChecked());
+    QVERIFY(f.Frame8->isHidden());
+    QCOMPARE(f.windowHeightTwips(), kCompactHeightTwips);
+    QCOMPARE(f.HoldCode, quint8(0));
+    QVERIFY(f.RxBuffer.isEmpty());
+    QVERIFY(!f.Timer1.isActive() && !f.Timer2.isActive() && !f.Timer3.isActive() &&
+            !f.Timer4.isActive());
+    QVERIFY(h.boxes.isEmpty());
+}
+
+void TestPortChoice::speedChangeKeepsPortOpen()
+{
+    FormHarness h;
+    Form1& f = *h.form;
+    f.Command33_Click();
+    f.Option4->setChecked(true);
+    f.Option4_Click();
+    QCOMPARE(f.MSComm1.Settings(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(f.PortSettings, QStringLiteral("9600,N,8,1"));
+    QVERIFY(f.MSComm1.PortOpen());
+    QCOMPARE(f.MSComm1.CommPort(), 1);
+    QVERIFY(f.Frame8->isHidden());
+    QVERIFY(f.Option1->isChecked()); // port and speed are separate choices
+}
+
+void TestPortChoice::com2ReopensOnTheOtherDevice()
+{
+    PtyPeer second;
+    FormHarness h(second.slavePath());
+    Form1& f = *h.form;
+    f.Command33_Click();
+    f.Option2_Click();
+    QVERIFY(f.MSComm1.PortOpen());
+    QCOMPARE(f.MSComm1.CommPort(), 2);
+    QVERIFY(f.Frame8->isHidden());
+    f.LastCommand = QStringLiteral("C00\r");
+    f.Hyouji(f.LastCommand, 1);
+    QCOMPARE(second.read(4, 2000), QByteArray("C00\r"));
+    QCOMPARE(h.peer.read(0, 50), QByteArray());
+}
+
+void TestPortChoice::failedChoiceWarnsThenRecovers()
+{
+    FormHarness h; // COM2 is a missing device
+    Form1& f = *h.form;
+    f.Command33_Click();
+    f.Option2->click(); // as the operator does
+    QCOMPARE(h.boxes.size(), 1);
+    QVERIFY2(h.boxes[0].contains(QStringLiteral("no such device")), qPrintable(h.boxes[0]));
+    QCOMPARE(f.MSComm1.CommPort(), 1);
+    QVERIFY(!f.MSComm1.PortOpen());
+    QVERIFY(f.Frame8->isVisible() || !f.Frame8->isHidden());
+
+    f.Option1->click(); // choosing a port after a failure opens it
+    QCOMPARE(h.boxes.size(), 1);
+    QVERIFY(f.MSComm1.PortOpen());
+    QCOMPARE(f.MSComm1.CommPort(), 1);
+    QVERIFY(f.Frame8->isHidden());
+    QVERIFY(!f.PortFailed);
+}
+
+void TestPortChoice::busyPortIsDescribed()
+{
+    PtyPeer second;
+    FormHarness h(second.slavePath());
+    h.form->MSComm1.injectOpenFailure(QSerialPort::PermissionError);
+    h.form->Option2_Click();
+    QCOMPARE(h.boxes.size(), 1);
+    QVERIFY2(h.boxes[0].contains(QStringLiteral("COM2")), qPrintable(h.boxes[0]));
+    QVERIFY(h.boxes[0].contains(QStringLiteral("in use")));
+    QVERIFY(!h.form->MSComm1.PortOpen());
+}
+
+void TestPortChoice::startUpWithMissingCom1()
+{
+    FormHarness h(kMissingDevice, false);
+    Form1& f = *h.form;
+    f.MSComm1.setDevices(kMissingDevice, h.peer.slavePath());
+    f.Form_Load();
+    QCOMPARE(h.boxes.size(), 1); // one report, not one per attempt
+    QVERIFY(h.boxes[0].contains(QStringLiteral("COM1")));
+    QVERIFY(!f.MSComm1.PortOpen());
+    f.Hyouji(f.LastCommand, 1); // the panel stays usable
+    f.Option2_Click();
+    QVERIFY(f.MSComm1.PortOpen());
+    QCOMPARE(f.MSComm1.CommPort(), 2);
+}
+
+void TestPortChoice::frameShownByComAndHiddenByTimer()
+{
+    FormHarness h;
+    Form1& f = *h.form;
+    f.Command33_Click();
+    QVERIFY(!f.Frame8->isHidden());
+    QVERIFY(f.Timer3.isActive());
+    QCOMPARE(f.Timer3.interval(), 5000);
+    f.Timer3_Timer();
+    QVERIFY(f.Frame8->isHidden());
+    QVERIFY(!f.Timer3.isActive());
+    f.Timer3_Timer(); // a tick with the frame hidden only stops the timer
+    QVERIFY(f.Frame8->isHidden());
+}
+
+void TestPortChoice::endClosesThePort()
+{
+    FormHarness h;
+    h.form->LastCommand = QStringLiteral("CR0\r");
+    h.form->Hyouji(h.form->LastCommand, 1); // still awaiting a reply
+    h.form->Command16_Click();
+    QVERIFY(!h.form->MSComm1.PortOpen());
+    QCOMPARE(h.endCalls, 1);
+    h.form->Command16_Click(); // with the port already closed, still ends
+    QCOMPARE(h.endCalls, 2);
+}
+
+void TestPortChoice::hangUpIsReportedOnceAndRecovers()
+{
+    PtyPeer second;
+    FormHarness h(second.slavePath());
+    Form1& f = *h.form;
+    h.peer.hangUp();
+    QVERIFY(waitUntil([&] { return !h.boxes.isEmpty(); }));
+    QVERIFY(!f.MSComm1.PortOpen());
+    const double before = cpuSeconds();
+    QTest::qWait(1000);
+    QVERIFY2(cpuSeconds() - before < 0.05, "idle after a hang-up");
+    QCOMPARE(h.boxes.size(), 1);
+    QVERIFY2(h.boxes[0].contains(QStringLiteral("lost")), qPrintable(h.boxes[0]));
+    f.Option2_Click();
+    QVERIFY(f.MSComm1.PortOpen());
+    QCOMPARE(f.MSComm1.CommPort(), 2);
+}
+
+QTEST_MAIN(TestPortChoice)
+#include "tst_port_choice.moc"

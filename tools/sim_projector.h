@@ -1,0 +1,72 @@
+#pragma once
+// The virtual projector's behaviour, free of any I/O: bytes in, commands out; a command in,
+// reply bytes out. Time is passed in, so a test can step through a power-on without waiting.
+#include <QByteArray>
+#include <QList>
+
+// Cuts the incoming byte stream into commands at CR. LF is ignored. A line longer than
+// kMaxLine is thrown away up to its CR and comes out as an empty command, so it is answered
+// as unknown instead of as a cut-off command, and the buffer never grows without bound.
+class CommandFramer
+{
+  public:
+    static constexpr qsizetype kMaxLine = 256;
+
+    QList<QByteArray> feed(const QByteArray& bytes);
+
+  private:
+    QByteArray line_;
+    bool overlong_ = false;
+};
+
+// How long the lamp takes to strike after power-on and to cool after power-off.
+struct SimTiming {
+    qint64 countDownMs = 3000;
+    qint64 coolingMs = 3000;
+};
+
+class SimProjector
+{
+  public:
+    explicit SimProjector(SimTiming timing = {});
+
+    // The reply to one command (text without its CR) received at nowMs, CR included:
+    // a reading for a query, ACK for any other known command, "?" for anything else.
+    QByteArray answer(const QByteArray& command, qint64 nowMs);
+
+  private:
+    enum class Power { Standby, CountDown, On, Cooling };
+    struct Row;
+    static const Row kRows[];
+
+    void settle(qint64 nowMs);
+    QByteArray powerOn(const char* value, qint64 nowMs);
+    QByteArray powerOff(const char* value, qint64 nowMs);
+    QByteArray setInput(const char* value, qint64 nowMs);
+    QByteArray setLampMode(const char* value, qint64 nowMs);
+    QByteArray powerStatus(const char* value, qint64 nowMs);
+    QByteArray input(const char* value, qint64 nowMs);
+    QByteArray lampMode(const char* value, qint64 nowMs);
+
+    SimTiming timing_;
+    Power power_ = Power::Standby;
+    qint64 settlesAtMs_ = 0; // when the count-down or cooling in progress ends
+    QByteArray input_ = "1";
+    QByteArray lampMode_ = "FUL";
+};
+
+// One piece of a reply on the wire, written delayMs after the piece before it.
+struct ReplyPiece {
+    QByteArray bytes;
+    int delayMs = 0;
+};
+
+// How replies go out. Faults that the panel must survive are added here as further fields.
+struct ReplyStyle {
+    bool silent = false; // never answer
+    bool split = false;  // every reply in two pieces, kSplitPauseMs apart
+};
+
+inline constexpr int kSplitPauseMs = 20;
+
+QList<ReplyPiece> planReply(const QByteArray& reply, const ReplyStyle& style);
