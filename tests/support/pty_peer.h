@@ -14,6 +14,7 @@ class PtyPeer
 
     bool isValid() const { return master_ >= 0; }
     QString slavePath() const { return slavePath_; }
+    int masterFd() const { return master_; }
 
     // Bytes the code under test has written so far (non-blocking; waits up to timeoutMs
     // for at least `atLeast` bytes).
