@@ -116,7 +116,16 @@ CommError SerialComm::Output(const QString& text)
 QString SerialComm::Input()
 {
     commEvent_ = 0;
-    return port_.isOpen() ? QString::fromLatin1(port_.readAll()) : QString();
+    QByteArray bytes = std::exchange(injectedInput_, {});
+    if (port_.isOpen()) bytes += port_.readAll();
+    return QString::fromLatin1(bytes);
+}
+
+void SerialComm::injectReceived(const QByteArray& bytes)
+{
+    injectedInput_ += bytes;
+    commEvent_ = kEvReceive;
+    Q_EMIT OnComm();
 }
 
 void SerialComm::onError(QSerialPort::SerialPortError error)

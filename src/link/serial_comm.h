@@ -42,6 +42,8 @@ class SerialComm : public QObject
 
     // Test seam: the next opening fails with this error without touching the device.
     void injectOpenFailure(QSerialPort::SerialPortError error) { injectedFailure_ = error; }
+    // Test seam: bytes handed in as if they had just arrived on the line.
+    void injectReceived(const QByteArray& bytes);
 
   Q_SIGNALS:
     // Raised on the owner's thread whenever at least one character has arrived.
@@ -65,4 +67,5 @@ class SerialComm : public QObject
     int commEvent_ = 0;
     bool busy_ = false; // our own open/close is under way: its errors are returned, not raised
     std::optional<QSerialPort::SerialPortError> injectedFailure_;
+    QByteArray injectedInput_;
 };
