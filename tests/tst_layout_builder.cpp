@@ -67,6 +67,7 @@ class TstLayoutBuilder : public QObject
     void borderedLabelHasBlackBox();
     void frameInsideKeepsItsColour();
     void longCaptionWrapsOntoTwoLines();
+    void lensShiftTitleWrapsOntoTwoLines();
     void buttonsDoNotActOnTheirOwn();
     void arrowPadLinesAreDrawn();
     void emblem();
@@ -314,6 +315,20 @@ void TstLayoutBuilder::longCaptionWrapsOntoTwoLines()
     QVERIFY(inkInRows(2 * third, image.height() - 2) > 0);
     QCOMPARE(qobject_cast<QPushButton*>(widget("Command3"))->text(),
              QStringLiteral("DISPLAY CLEAR"));
+}
+
+void TstLayoutBuilder::lensShiftTitleWrapsOntoTwoLines()
+{
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    // The title is top-aligned and two lines high: "SHIFT" stands in the lower half.
+    const QImage image = widget("Label20")->grab().toImage();
+    int lowerInk = 0;
+    for (int y = image.height() / 2; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            lowerInk += image.pixelColor(x, y).lightness() < 64;
+    QVERIFY(lowerInk > 0);
+    QCOMPARE(qobject_cast<QLabel*>(widget("Label20"))->text(), QStringLiteral("LENS SHIFT"));
 }
 
 void TstLayoutBuilder::buttonsDoNotActOnTheirOwn()

@@ -130,9 +130,31 @@ QString borderedLabelStyle(quint32 back, quint32 text)
         .arg(colourOf(back).name(), colourOf(text).name());
 }
 
+// A title designed to wrap at its blanks. The designed face's bold is wider than its stand-in,
+// so a caption that now fits on one line still breaks where the designed one did.
+class WrappedTitle : public QLabel
+{
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        QRect area = contentsRect();
+        const int oneLine = fontMetrics().horizontalAdvance(text());
+        if (oneLine <= area.width()) {
+            const int narrowed = oneLine - 1;
+            area.adjust((area.width() - narrowed) / 2, 0, -(area.width() - narrowed + 1) / 2, 0);
+        }
+        style()->drawItemText(&painter, area, int(alignment()) | Qt::TextWordWrap, palette(),
+                              isEnabled(), text(), foregroundRole());
+    }
+};
+
 QWidget* makeLabel(const LayoutRow& row, QWidget* parent)
 {
-    auto* label = new QLabel(parent);
+    auto* label = row.has(LayoutFlag::Wraps) ? new WrappedTitle(parent) : new QLabel(parent);
     // Monitor labels show whatever the line delivers; never read it as markup.
     label->setTextFormat(Qt::PlainText);
     label->setText(utf8(row.caption));
