@@ -123,8 +123,6 @@ class TestProjectorSim : public QObject
     void temperatureReplyHasReadableFields();
     void framer_data();
     void framer();
-    void plan_data();
-    void plan();
     void endToEnd();
     void answersAfterPanelReopens();
     void countDownEndsOnItsOwn();
@@ -240,39 +238,6 @@ void TestProjectorSim::framer()
     for (const QByteArray& chunk : chunks)
         got += framer.feed(chunk);
     QCOMPARE(got, commands);
-}
-
-void TestProjectorSim::plan_data()
-{
-    QTest::addColumn<bool>("silent");
-    QTest::addColumn<bool>("split");
-    QTest::addColumn<QByteArrayList>("pieces");
-    QTest::addColumn<QList<int>>("delays");
-
-    // clang-format off
-    QTest::newRow("plain reply whole")   << false << false << QByteArrayList{"80\r"}      << QList<int>{0};
-    QTest::newRow("split status")        << false << true  << QByteArrayList{"8", "0\r"}  << QList<int>{0, kSplitPauseMs};
-    QTest::newRow("split ack")           << false << true  << QByteArrayList{"\x06", "\r"} << QList<int>{0, kSplitPauseMs};
-    QTest::newRow("silent says nothing") << true  << false << QByteArrayList{}            << QList<int>{};
-    QTest::newRow("silent wins on split")<< true  << true  << QByteArrayList{}            << QList<int>{};
-    // clang-format on
-}
-
-void TestProjectorSim::plan()
-{
-    QFETCH(bool, silent);
-    QFETCH(bool, split);
-    QFETCH(QByteArrayList, pieces);
-    QFETCH(QList<int>, delays);
-    const QList<ReplyPiece> plan = planReply(pieces.join(), ReplyStyle{silent, split});
-    QByteArrayList gotPieces;
-    QList<int> gotDelays;
-    for (const ReplyPiece& piece : plan) {
-        gotPieces << piece.bytes;
-        gotDelays << piece.delayMs;
-    }
-    QCOMPARE(gotPieces, pieces);
-    QCOMPARE(gotDelays, delays);
 }
 
 void TestProjectorSim::endToEnd()

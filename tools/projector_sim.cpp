@@ -1,8 +1,8 @@
 // zeva-projector-sim: a projector on a pseudo-terminal, for trying the panel without one.
 // Prints the slave path as its first line; the panel opens that path as its serial port.
-#include "sim_projector.h"
+#include "sim_line.h"
+#include "sim_options.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,46 +12,13 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
-#include <utility>
 
 namespace
 {
 
-constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
-constexpr int kWriteStallMs = 200; // longest wait for room on the line before a reply is dropped
-
-struct SimOptions {
-    ReplyStyle style;
-    SimTiming timing;
-    QString linkPath;
-};
-
-struct Pty {
-    int master = -1;
-    int slaveKeep = -1; // held open so the master never sees a hang-up when the panel reopens
-    QByteArray slavePath;
-};
-
-bool openRawPty(Pty& pty)
-{
-    char name[256] = {};
-    if (openpty(&pty.master, &pty.slaveKeep, name, nullptr, nullptr) != 0) return false;
-    termios tio{};
-    tcgetattr(pty.slaveKeep, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(pty.slaveKeep, TCSANOW, &tio);
-    fcntl(pty.master, F_SETFL, fcntl(pty.master, F_GETFL) | O_NONBLOCK);
-    fcntl(pty.master, F_SETFD, FD_CLOEXEC);
-    fcntl(pty.slaveKeep, F_SETFD, FD_CLOEXEC);
-    pty.slavePath = name;
-    return true;
-}
 
 // Replaces a symlink at `path` (never a real file) with one to `target`.
 bool makeLink(const QString& path, const QByteArray& target)
@@ -104,71 +71,20 @@ int installStopSignals()
     return fds[0];
 }
 
-// Writes reply pieces in order, each after its pause. One queue, so a reply that is still
-// being delivered in pieces is never overtaken by the next one.
-class ReplyOutbox
-{
-  public:
-    explicit ReplyOutbox(int fd) : fd_(fd)
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setSingleShot(true);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { sendDue(); });
-    }
-
-    void post(const QList<ReplyPiece>& pieces)
-    {
-        queue_.append(pieces);
-        if (!timer_.isActive()) sendDue();
-    }
-
-  private:
-    void sendDue()
-    {
-        while (!queue_.isEmpty()) {
-            ReplyPiece& next = queue_.first();
-            if (next.delayMs > 0) {
-                timer_.start(std::exchange(next.delayMs, 0));
-                return;
-            }
-            writeAll(queue_.takeFirst().bytes);
-        }
-    }
-
-    // The master is non-blocking; when nobody reads the slave for a while the reply is
-    // dropped (as on a real line) rather than freezing the simulator.
-    void writeAll(const QByteArray& bytes)
-    {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n > 0) {
-                done += n;
-                continue;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            pollfd p{fd_, POLLOUT, 0};
-            if (n < 0 && errno == EAGAIN && ::poll(&p, 1, kWriteStallMs) > 0) continue;
-            std::fprintf(stderr, "reply dropped: line not read\n");
-            return;
-        }
-    }
-
-    int fd_;
-    QTimer timer_;
-    QList<ReplyPiece> queue_;
-};
-
-// Reads commands from the line and answers them.
+// Reads commands from the line and answers them; after the hang-up command, ends the line.
 class SimSession
 {
   public:
-    SimSession(int master, const ReplyStyle& style, SimTiming timing)
-        : master_(master), style_(style), projector_(timing), outbox_(master),
-          notifier_(master, QSocketNotifier::Read)
+    SimSession(SimPty& pty, const SimOptions& options)
+        : pty_(pty), style_(options.style), hangUpAfter_(options.hangUpAfter),
+          garbageRandom_(options.seed), projector_(options.timing), outbox_(pty.master()),
+          flood_(pty.master(), options.floodRate, options.seed + 1),
+          notifier_(pty.master(), QSocketNotifier::Read)
     {
         clock_.start();
+        drainTimer_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { readLine(); });
+        QObject::connect(&drainTimer_, &QTimer::timeout, [this] { hangUpOnceRead(); });
     }
 
   private:
@@ -176,57 +92,60 @@ class SimSession
     {
         char buf[512];
         ssize_t n;
-        while ((n = ::read(master_, buf, sizeof buf)) > 0) {
+        while (notifier_.isEnabled() && (n = ::read(pty_.master(), buf, sizeof buf)) > 0) {
             for (const QByteArray& command : framer_.feed(QByteArray(buf, n)))
-                outbox_.post(planReply(projector_.answer(command, clock_.elapsed()), style_));
+                if (!answer(command)) return;
         }
     }
 
-    int master_;
+    // Returns false once the command that ends the line has been answered.
+    bool answer(const QByteArray& command)
+    {
+        const QByteArray reply = projector_.answer(command, clock_.elapsed());
+        const bool last = hangUpAfter_ > 0 && ++commands_ == hangUpAfter_;
+        if (last) {
+            notifier_.setEnabled(false); // later commands go unanswered: the line is going
+            outbox_.whenEmpty([this] { startHangUp(); });
+        }
+        outbox_.post(planReply(reply, style_, garbageRandom_));
+        return !last;
+    }
+
+    // The reply is written; a hang-up now would throw away what the panel has not read yet.
+    void startHangUp()
+    {
+        flood_.stop();
+        drainClock_.start();
+        drainTimer_.start(kDrainPollMs);
+    }
+
+    void hangUpOnceRead()
+    {
+        const qint64 waited = drainClock_.elapsed();
+        if (waited < kDrainGraceMs || (pty_.unread() > 0 && waited < kDrainMostMs)) return;
+        drainTimer_.stop();
+        pty_.hangUp();
+        QCoreApplication::exit(0);
+    }
+
+    static constexpr int kDrainPollMs = 10;
+    static constexpr int kDrainGraceMs = 20;  // lets written bytes reach the slave's queue
+    static constexpr int kDrainMostMs = 1000; // nobody reading: hang up anyway
+
+    SimPty& pty_;
     ReplyStyle style_;
+    int hangUpAfter_;
+    int commands_ = 0;
+    QRandomGenerator garbageRandom_;
     QElapsedTimer clock_;
     CommandFramer framer_;
     SimProjector projector_;
     ReplyOutbox outbox_;
+    FloodSource flood_;
     QSocketNotifier notifier_;
+    QTimer drainTimer_;
+    QElapsedTimer drainClock_;
 };
-
-int usageError(const QCommandLineParser& parser, const QString& why)
-{
-    std::fprintf(stderr, "%s\n\n%s", qPrintable(why), qPrintable(parser.helpText()));
-    return kExitUsage;
-}
-
-// Returns -1 when the options are good, else the exit code.
-int parseOptions(const QCoreApplication& app, SimOptions& options)
-{
-    QCommandLineParser parser;
-    parser.setApplicationDescription("A virtual projector on a pseudo-terminal. Prints the "
-                                     "slave path as its first line.");
-    const QCommandLineOption help({"h", "help"}, "Show this help.");
-    const QCommandLineOption silent("silent", "Never answer.");
-    const QCommandLineOption split("split", "Send every reply in two pieces, 20 ms apart.");
-    const QCommandLineOption link("link", "Also make a symlink to the slave at <path>.", "path");
-    const QCommandLineOption transition(
-        "transition-ms", "Count-down and cooling time (default 3000).", "ms", "3000");
-    parser.addOptions({help, silent, split, link, transition});
-
-    if (!parser.parse(app.arguments())) return usageError(parser, parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(parser, "Unexpected argument: " + parser.positionalArguments().first());
-    bool ok = false;
-    const int transitionMs = parser.value(transition).toInt(&ok);
-    if (!ok || transitionMs < 0) return usageError(parser, "Bad --transition-ms value.");
-    if (parser.isSet(help)) {
-        std::printf("%s", qPrintable(parser.helpText()));
-        return 0;
-    }
-    options.style.silent = parser.isSet(silent);
-    options.style.split = parser.isSet(split);
-    options.linkPath = parser.value(link);
-    options.timing = {transitionMs, transitionMs};
-    return -1;
-}
 
 } // namespace
 
@@ -234,26 +153,28 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     SimOptions options;
-    if (const int code = parseOptions(app, options); code >= 0) return code;
+    if (const int code = parseSimOptions(app.arguments(), options); code >= 0) return code;
 
     // Signals first: a caller may stop us as soon as it has read the path.
     const int stopFd = installStopSignals();
-    Pty pty;
-    if (stopFd < 0 || !openRawPty(pty)) {
+    SimPty pty;
+    if (stopFd < 0 || !pty.open()) {
         std::perror("zeva-projector-sim");
         return kExitFailure;
     }
     const bool linked = !options.linkPath.isEmpty();
-    if (linked && !makeLink(options.linkPath, pty.slavePath)) return kExitFailure;
+    if (linked && !makeLink(options.linkPath, pty.slavePath())) return kExitFailure;
 
-    std::printf("%s\n", pty.slavePath.constData());
+    std::printf("%s\n", pty.slavePath().constData());
     std::fflush(stdout);
+    if (options.style.garbage > 0 || options.floodRate > 0)
+        std::fprintf(stderr, "seed %u\n", options.seed); // to repeat this run with --seed
 
     QSocketNotifier stopNotifier(stopFd, QSocketNotifier::Read);
     QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    SimSession session(pty.master, options.style, options.timing);
+    SimSession session(pty, options);
     const int code = app.exec();
 
-    if (linked) removeLink(options.linkPath, pty.slavePath);
+    if (linked) removeLink(options.linkPath, pty.slavePath());
     return code;
 }

@@ -198,10 +198,33 @@ QByteArray SimProjector::lampMode(const char*, qint64)
     return lampMode_;
 }
 
-QList<ReplyPiece> planReply(const QByteArray& reply, const ReplyStyle& style)
+namespace
+{
+QByteArray withGarbage(QByteArray reply, int count, QRandomGenerator& random)
+{
+    for (int i = 0; i < count; ++i) {
+        const auto at = qsizetype(random.bounded(int(reply.size()) + 1));
+        reply.insert(at, char(random.bounded(256)));
+    }
+    return reply;
+}
+} // namespace
+
+// The last `size % count` pieces take one byte more, so the pieces differ by one byte at most.
+QList<ReplyPiece> planReply(const QByteArray& reply, const ReplyStyle& style,
+                            QRandomGenerator& random)
 {
     if (style.silent || reply.isEmpty()) return {};
-    if (!style.split || reply.size() < 2) return {{reply, 0}};
-    const qsizetype half = reply.size() / 2;
-    return {{reply.left(half), 0}, {reply.mid(half), kSplitPauseMs}};
+    const QByteArray bytes = withGarbage(reply, style.garbage, random);
+    const qsizetype count = qBound(qsizetype(1), qsizetype(style.pieces), bytes.size());
+    const qsizetype base = bytes.size() / count;
+    const qsizetype longer = bytes.size() % count;
+    QList<ReplyPiece> plan;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype size = base + (i >= count - longer ? 1 : 0);
+        plan.append({bytes.mid(from, size), i == 0 ? style.lateMs : kPiecePauseMs});
+        from += size;
+    }
+    return plan;
 }

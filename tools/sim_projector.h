@@ -3,6 +3,7 @@
 // reply bytes out. Time is passed in, so a test can step through a power-on without waiting.
 #include <QByteArray>
 #include <QList>
+#include <QRandomGenerator>
 
 // Cuts the incoming byte stream into commands at CR. LF is ignored. A line longer than
 // kMaxLine is thrown away up to its CR and comes out as an empty command, so it is answered
@@ -55,18 +56,24 @@ class SimProjector
     QByteArray lampMode_ = "FUL";
 };
 
-// One piece of a reply on the wire, written delayMs after the piece before it.
+// One piece of a reply on the wire. The first piece is written delayMs after the command,
+// each further one delayMs after the piece before it.
 struct ReplyPiece {
     QByteArray bytes;
     int delayMs = 0;
 };
 
-// How replies go out. Faults that the panel must survive are added here as further fields.
+// How replies go out: the faults a panel must survive on a real line.
 struct ReplyStyle {
     bool silent = false; // never answer
-    bool split = false;  // every reply in two pieces, kSplitPauseMs apart
+    int pieces = 1;      // every reply cut into this many pieces, kPiecePauseMs apart
+    int garbage = 0;     // random bytes (any value 0-255) inserted at random places
+    int lateMs = 0;      // pause between the command and the first byte of its reply
 };
 
-inline constexpr int kSplitPauseMs = 20;
+inline constexpr int kPiecePauseMs = 20;
 
-QList<ReplyPiece> planReply(const QByteArray& reply, const ReplyStyle& style);
+// The pieces of one reply. `random` chooses the garbage bytes and where they go; seeded, the
+// same sequence of replies gets the same garbage.
+QList<ReplyPiece> planReply(const QByteArray& reply, const ReplyStyle& style,
+                            QRandomGenerator& random);

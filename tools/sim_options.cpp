@@ -1,0 +1,104 @@
+#include "sim_options.h"
+
+#include <QCommandLineParser>
+#include <QRandomGenerator>
+#include <climits>
+#include <cstdio>
+
+namespace
+{
+
+constexpr int kMostFloodRate = 1'000'000;
+constexpr int kMostLateMs = 600'000;
+constexpr int kMostPieces = 1000;
+
+struct OptionSet {
+    // clang-format off
+    QCommandLineOption help       {{"h", "help"},    "Show this help."};
+    QCommandLineOption silent     {"silent",         "Never answer."};
+    QCommandLineOption split      {"split",          "Same as --pieces 2."};
+    QCommandLineOption pieces     {"pieces",         "Send every reply in <n> pieces, 20 ms apart.", "n"};
+    QCommandLineOption late       {"late",           "Answer <ms> after the command.", "ms"};
+    QCommandLineOption garbage    {"garbage",        "Insert a few random bytes into every reply."};
+    QCommandLineOption flood      {"flood",          "Send <rate> random bytes a second, unasked.", "rate"};
+    QCommandLineOption hangUp     {"hangup-after",   "Answer <n> commands, then hang up and exit.", "n"};
+    QCommandLineOption seed       {"seed",           "Seed for --garbage and --flood (default: random).", "n"};
+    QCommandLineOption link       {"link",           "Also make a symlink to the slave at <path>.", "path"};
+    QCommandLineOption transition {"transition-ms",  "Count-down and cooling time (default 3000).", "ms"};
+    // clang-format on
+
+    QList<QCommandLineOption> all() const
+    {
+        return {help, silent, split, pieces, late, garbage, flood, hangUp, seed, link, transition};
+    }
+};
+
+constexpr int kGarbagePerReply = 3;
+
+int usageError(const QCommandLineParser& parser, const QString& why)
+{
+    std::fprintf(stderr, "%s\n\n%s", qPrintable(why), qPrintable(parser.helpText()));
+    return kExitUsage;
+}
+
+// Reads a whole number from least to most into `out`, which is left alone when the option is
+// not given. Returns an error text, empty when all is well.
+template <typename Number>
+QString readNumber(const QCommandLineParser& parser, const QCommandLineOption& option, qint64 least,
+                   qint64 most, Number& out)
+{
+    if (!parser.isSet(option)) return {};
+    bool ok = false;
+    const qint64 value = parser.value(option).toLongLong(&ok);
+    if (!ok || value < least || value > most)
+        return QString("Bad --%1 value: use %2 to %3.")
+            .arg(option.names().constFirst())
+            .arg(least)
+            .arg(most);
+    out = Number(value);
+    return {};
+}
+
+QString readValues(const QCommandLineParser& parser, const OptionSet& set, SimOptions& options)
+{
+    if (parser.isSet(set.split) && parser.isSet(set.pieces))
+        return "Use either --split or --pieces.";
+    qint64 transitionMs = options.timing.countDownMs;
+    options.seed = QRandomGenerator::system()->generate();
+    for (const QString& error :
+         {readNumber(parser, set.transition, 0, INT_MAX, transitionMs),
+          readNumber(parser, set.pieces, 1, kMostPieces, options.style.pieces),
+          readNumber(parser, set.late, 0, kMostLateMs, options.style.lateMs),
+          readNumber(parser, set.flood, 0, kMostFloodRate, options.floodRate),
+          readNumber(parser, set.hangUp, 1, INT_MAX, options.hangUpAfter),
+          readNumber(parser, set.seed, 0, UINT_MAX, options.seed)})
+        if (!error.isEmpty()) return error;
+    options.timing = {transitionMs, transitionMs};
+    options.style.silent = parser.isSet(set.silent);
+    if (parser.isSet(set.split)) options.style.pieces = 2;
+    if (parser.isSet(set.garbage)) options.style.garbage = kGarbagePerReply;
+    options.linkPath = parser.value(set.link);
+    return {};
+}
+
+} // namespace
+
+int parseSimOptions(const QStringList& arguments, SimOptions& options)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription("A virtual projector on a pseudo-terminal. Prints the "
+                                     "slave path as its first line.");
+    const OptionSet set;
+    parser.addOptions(set.all());
+
+    if (!parser.parse(arguments)) return usageError(parser, parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(parser, "Unexpected argument: " + parser.positionalArguments().first());
+    if (const QString error = readValues(parser, set, options); !error.isEmpty())
+        return usageError(parser, error);
+    if (parser.isSet(set.help)) {
+        std::printf("%s", qPrintable(parser.helpText()));
+        return 0;
+    }
+    return -1;
+}
