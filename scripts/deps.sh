@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the panel needs, only those that are missing. Safe to run again.
 set -euo pipefail
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev fonts-ipafont-gothic "$@")
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev fonts-ipafont-gothic
+    dpkg-dev desktop-file-utils "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")

@@ -19,17 +19,25 @@ void TestOptions::commandLine_data()
     QTest::addColumn<QString>("com1");
     QTest::addColumn<QString>("com2");
     QTest::addColumn<bool>("error");
+    QTest::addColumn<bool>("listPorts");
     const QString d1 = defaultDevice(1), d2 = defaultDevice(2);
-    QTest::newRow("defaults") << QStringList{} << d1 << d2 << false;
+    QTest::newRow("defaults") << QStringList{} << d1 << d2 << false << false;
     QTest::newRow("both, separate values")
         << QStringList{"--com1", "/dev/ttyUSB0", "--com2", "/dev/pts/3"} << "/dev/ttyUSB0"
-        << "/dev/pts/3" << false;
+        << "/dev/pts/3" << false << false;
     QTest::newRow("equals form") << QStringList{"--com2=/dev/serial/by-id/usb-x"} << d1
-                                 << "/dev/serial/by-id/usb-x" << false;
-    QTest::newRow("missing value") << QStringList{"--com1"} << d1 << d2 << true;
-    QTest::newRow("empty value") << QStringList{"--com1="} << d1 << d2 << true;
-    QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << d1 << d2 << true;
-    QTest::newRow("stray argument") << QStringList{"/dev/ttyS0"} << d1 << d2 << true;
+                                 << "/dev/serial/by-id/usb-x" << false << false;
+    QTest::newRow("missing value") << QStringList{"--com1"} << d1 << d2 << true << false;
+    QTest::newRow("empty value") << QStringList{"--com1="} << d1 << d2 << true << false;
+    QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << d1 << d2 << true << false;
+    QTest::newRow("stray argument") << QStringList{"/dev/ttyS0"} << d1 << d2 << true << false;
+    QTest::newRow("list ports") << QStringList{"--list-ports"} << d1 << d2 << false << true;
+    QTest::newRow("list ports after a device")
+        << QStringList{"--com1", "/dev/ttyUSB0", "--list-ports"} << "/dev/ttyUSB0" << d2 << false
+        << true;
+    QTest::newRow("list ports takes no value")
+        << QStringList{"--list-ports=/dev/ttyS0"} << d1 << d2 << true << false;
+    QTest::newRow("list ports misspelt") << QStringList{"--list-port"} << d1 << d2 << true << false;
 }
 
 void TestOptions::commandLine()
@@ -38,9 +46,11 @@ void TestOptions::commandLine()
     QFETCH(QString, com1);
     QFETCH(QString, com2);
     QFETCH(bool, error);
+    QFETCH(bool, listPorts);
     const Options o = parseOptions(args);
     QCOMPARE(!o.error.isEmpty(), error);
     if (error) return;
+    QCOMPARE(o.listPorts, listPorts);
     QCOMPARE(o.com1, com1);
     QCOMPARE(o.com2, com2);
 }

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/layout_builder.h"
+#include "app/list_ports.h"
 #include "app/options.h"
 
 #include <QApplication>
@@ -39,6 +40,10 @@ int main(int argc, char** argv)
     }
     if (options.version) {
         std::puts("zeva-control " ZEVA_VERSION);
+        return 0;
+    }
+    if (options.listPorts) {
+        std::fputs(formatPortList(systemPorts()).toLocal8Bit().constData(), stdout);
         return 0;
     }
     if (!displayAvailable()) {

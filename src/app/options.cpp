@@ -29,6 +29,8 @@ Options parseOptions(const QStringList& args)
             o.help = true;
         } else if (name == QLatin1String("--version")) {
             o.version = true;
+        } else if (name == QLatin1String("--list-ports") && !hasValue) {
+            o.listPorts = true;
         } else if (name == QLatin1String("--com1") || name == QLatin1String("--com2")) {
             if (!hasValue) {
                 if (i + 1 >= args.size()) {
@@ -54,10 +56,12 @@ QString usageText()
 {
     return QStringLiteral(
                "Usage: zeva-control [--com1 DEVICE] [--com2 DEVICE]\n"
+               "       zeva-control --list-ports\n"
                "Remote-control panel for the projector on a serial line.\n\n"
                "  --com1 DEVICE  device behind the COM1 option (default %1)\n"
                "  --com2 DEVICE  device behind the COM2 option (default %2)\n"
                "                 any path: /dev/ttyUSB0, /dev/serial/by-id/..., /dev/pts/N\n"
+               "  --list-ports   list the serial ports this system knows and exit\n"
                "  --help         show this help and exit\n"
                "  --version      show the version and exit\n")
         .arg(defaultDevice(1), defaultDevice(2));

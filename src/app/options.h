@@ -1,5 +1,6 @@
 #pragma once
-// The command line: which devices stand behind COM1 and COM2. Nothing else is configurable.
+// The command line: which devices stand behind COM1 and COM2, or a listing of the ports there are.
+// Nothing else is configurable.
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +9,8 @@ struct Options {
     QString com2;
     bool help = false;
     bool version = false;
-    QString error; // non-empty: the command line was not understood
+    bool listPorts = false; // print the serial ports the system knows and exit
+    QString error;          // non-empty: the command line was not understood
 };
 
 QString defaultDevice(int port);

@@ -1,4 +1,4 @@
-target_sources(zeva_core PRIVATE app/options.cpp app/options.h)
+target_sources(zeva_core PRIVATE app/options.cpp app/options.h app/list_ports.cpp app/list_ports.h)
 target_sources(zeva_gui PRIVATE
     app/form1.cpp app/form1.h
     app/form1_port.cpp

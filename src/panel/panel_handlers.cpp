@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "panel/adjuster_table.h"
 #include "panel/command_table.h"
+#include "panel/panel_accessibility.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -29,6 +30,7 @@ void Form1::connectPanel()
         button->setAutoRepeat(false);
         adjusterOf_.insert(button, &row);
     }
+    describePanelForAccessibility(*this);
 }
 
 void Form1::Command_Click(const CommandRow& row)

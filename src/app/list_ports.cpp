@@ -1,0 +1,101 @@
+#include "app/list_ports.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <algorithm>
+
+namespace
+{
+
+// Printable text only: a USB descriptor is whatever the device's maker put there.
+QString printable(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = QLatin1Char('?');
+    return out.trimmed();
+}
+
+// "ttyS2" before "ttyS10": compare the leading text, then the trailing number as a number.
+bool pathLess(const QString& a, const QString& b)
+{
+    const auto split = [](const QString& s) {
+        qsizetype i = s.size();
+        while (i > 0 && s.at(i - 1).isDigit())
+            --i;
+        return std::pair{s.left(i), s.mid(i)};
+    };
+    const auto [stemA, numA] = split(a);
+    const auto [stemB, numB] = split(b);
+    if (stemA != stemB) return stemA < stemB;
+    if (numA.size() != numB.size()) return numA.size() < numB.size();
+    return numA < numB;
+}
+
+void appendField(QString& out, const char* label, const QString& value)
+{
+    if (!value.isEmpty())
+        out += QStringLiteral("  %1 %2\n")
+                   .arg(QString::fromLatin1(label).leftJustified(14), printable(value));
+}
+
+} // namespace
+
+QMultiHash<QString, QString> byIdLinksIn(const QString& directory)
+{
+    QMultiHash<QString, QString> links;
+    const QDir dir(directory);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        if (!entry.isSymLink()) continue;
+        const QString target = entry.canonicalFilePath(); // empty when the target is gone
+        if (!target.isEmpty()) links.insert(target, entry.absoluteFilePath());
+    }
+    return links;
+}
+
+QList<PortRecord> systemPorts(const QString& byIdDirectory)
+{
+    QMultiHash<QString, QString> links = byIdLinksIn(byIdDirectory);
+    QList<PortRecord> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        PortRecord port{info.systemLocation(),
+                        info.description(),
+                        info.manufacturer(),
+                        info.serialNumber(),
+                        {}};
+        const QString canonical = QFileInfo(port.path).canonicalFilePath();
+        const QString key = canonical.isEmpty() ? port.path : canonical;
+        port.byIdLinks = links.values(key);
+        links.remove(key);
+        ports << port;
+    }
+    for (const QString& target : links.uniqueKeys())
+        ports << PortRecord{target, {}, {}, {}, links.values(target)};
+    return ports;
+}
+
+QString formatPortList(QList<PortRecord> ports)
+{
+    if (ports.isEmpty())
+        return QStringLiteral("No serial ports found. Plug in the serial adapter and run "
+                              "zeva-control --list-ports again, or pass any device path with "
+                              "--com1 DEVICE.\n");
+    std::sort(ports.begin(), ports.end(),
+              [](const PortRecord& a, const PortRecord& b) { return pathLess(a.path, b.path); });
+    QString out = QStringLiteral("Serial ports (pass the path or its by-id link to --com1 or "
+                                 "--com2):\n");
+    for (PortRecord& port : ports) {
+        out += QLatin1Char('\n') + printable(port.path) + QLatin1Char('\n');
+        appendField(out, "description:", port.description);
+        appendField(out, "maker:", port.maker);
+        appendField(out, "serial number:", port.serialNumber);
+        port.byIdLinks.sort();
+        for (const QString& link : port.byIdLinks)
+            appendField(out, "by-id:", link);
+    }
+    return out;
+}

@@ -1,0 +1,159 @@
+// Builds the Debian package from this build tree into a scratch folder and checks what it holds
+// and declares. Nothing is installed.
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <optional>
+
+class TestPackage : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void initTestCase();
+    void holdsFile_data();
+    void holdsFile();
+    void controlField_data();
+    void controlField();
+    void iconsHaveTheirSizes();
+    void desktopEntryValid();
+    void extractedProgramRuns();
+
+  private:
+    QTemporaryDir scratch_;
+    QString deb_;
+    QStringList files_;
+    QString root_; // the package unpacked
+};
+
+namespace
+{
+// Runs a program to its end; its standard output, or nothing when it failed.
+std::optional<QString> run(const QString& program, const QStringList& args, int timeoutMs = 60000)
+{
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        qWarning("%s %s failed:\n%s", qPrintable(program), qPrintable(args.join(' ')),
+                 process.readAllStandardError().constData());
+        return std::nullopt;
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QString field(const QString& deb, const QString& name)
+{
+    return run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, name})
+        .value_or(QString())
+        .trimmed();
+}
+
+const int kIconSizes[] = {16, 32, 48, 64, 128, 256};
+} // namespace
+
+void TestPackage::initTestCase()
+{
+    QVERIFY(scratch_.isValid());
+    const std::optional<QString> built =
+        run(QStringLiteral(ZEVA_CPACK),
+            {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), scratch_.path(),
+             QStringLiteral("--config"), QStringLiteral(ZEVA_CPACK_CONFIG)});
+    QVERIFY(built);
+    const QStringList debs = QDir(scratch_.path()).entryList({QStringLiteral("*.deb")});
+    QCOMPARE(debs.size(), 1);
+    deb_ = QDir(scratch_.path()).filePath(debs.first());
+    const std::optional<QString> listing =
+        run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb_});
+    QVERIFY(listing);
+    for (const QString& line : listing->split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        files_ << line.section(QLatin1Char(' '), -1); // the path is the last column
+    root_ = scratch_.filePath(QStringLiteral("root"));
+    QVERIFY(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), deb_, root_}));
+}
+
+void TestPackage::holdsFile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("the panel") << "./usr/bin/zeva-control";
+    QTest::newRow("the virtual projector") << "./usr/bin/zeva-projector-sim";
+    QTest::newRow("menu entry") << "./usr/share/applications/zeva-control.desktop";
+    QTest::newRow("scalable icon") << "./usr/share/icons/hicolor/scalable/apps/zeva-control.svg";
+    for (const int size : kIconSizes) {
+        const QString path =
+            QStringLiteral("./usr/share/icons/hicolor/%1x%1/apps/zeva-control.png").arg(size);
+        QTest::newRow(qPrintable(QStringLiteral("icon %1 px").arg(size))) << path;
+    }
+    QTest::newRow("man page, compressed") << "./usr/share/man/man1/zeva-control.1.gz";
+}
+
+void TestPackage::holdsFile()
+{
+    QFETCH(QString, path);
+    QVERIFY2(files_.contains(path), qPrintable(files_.join(QLatin1Char('\n'))));
+}
+
+void TestPackage::controlField_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("pattern"); // must match somewhere in the field
+    QTest::newRow("package name") << "Package"
+                                  << "^zeva-control$";
+    QTest::newRow("version") << "Version"
+                             << "^1\\.40$";
+    QTest::newRow("depends on the Gothic fonts") << "Depends"
+                                                 << "(^|, )fonts-ipafont-gothic(,|$)";
+    QTest::newRow("depends on the serial library, found by shlibdeps")
+        << "Depends"
+        << "(^|, )libqt6serialport6 \\(>= [0-9.]+\\)";
+    QTest::newRow("depends on the widgets library") << "Depends"
+                                                    << "(^|, )libqt6widgets6 \\(";
+    QTest::newRow("depends on the C library") << "Depends"
+                                              << "(^|, )libc6 \\(";
+    QTest::newRow("has a maintainer") << "Maintainer"
+                                      << "\\S+";
+    QTest::newRow("has a description") << "Description"
+                                       << "\\S+";
+}
+
+void TestPackage::controlField()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, pattern);
+    const QString value = field(deb_, name);
+    QVERIFY2(QRegularExpression(pattern).match(value).hasMatch(), qPrintable(name + ": " + value));
+}
+
+void TestPackage::iconsHaveTheirSizes()
+{
+    for (const int size : kIconSizes) {
+        const QImage icon(
+            root_ +
+            QStringLiteral("/usr/share/icons/hicolor/%1x%1/apps/zeva-control.png").arg(size));
+        QCOMPARE(icon.size(), QSize(size, size));
+        QVERIFY(icon.hasAlphaChannel()); // rounded corners, not a square on the menu
+    }
+}
+
+void TestPackage::desktopEntryValid()
+{
+    const QString entry = root_ + QStringLiteral("/usr/share/applications/zeva-control.desktop");
+    QProcess validate;
+    validate.start(QStringLiteral("desktop-file-validate"), {entry});
+    QVERIFY2(validate.waitForFinished(10000), "desktop-file-validate (package desktop-file-utils)");
+    QCOMPARE(validate.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(validate.readAll()), QString()); // not even a hint
+}
+
+void TestPackage::extractedProgramRuns()
+{
+    const auto out =
+        run(root_ + QStringLiteral("/usr/bin/zeva-control"), {QStringLiteral("--version")});
+    QCOMPARE(out.value_or(QString()), QStringLiteral("zeva-control 1.40\n"));
+}
+
+QTEST_GUILESS_MAIN(TestPackage)
+#include "tst_package.moc"
