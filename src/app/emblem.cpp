@@ -56,10 +56,13 @@ QPixmap iconPixmap(int size)
 
 } // namespace
 
-QPixmap emblemPixmap()
+QPixmap emblemPixmap(qreal devicePixelRatio)
 {
-    // 24-bit colour, no transparency: the emblem sits on its own dark plate.
-    QImage image(kEmblemWidth, kEmblemHeight, QImage::Format_RGB32);
+    // 24-bit colour, no transparency: the emblem sits on its own dark plate. Drawn at the
+    // screen's pixel ratio so that it stays sharp on a scaled desktop.
+    const qreal ratio = qMax<qreal>(1.0, devicePixelRatio);
+    QImage image(qRound(kEmblemWidth * ratio), qRound(kEmblemHeight * ratio), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     image.fill(kNight);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);

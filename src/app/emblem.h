@@ -8,8 +8,9 @@
 inline constexpr int kEmblemWidth = 80;
 inline constexpr int kEmblemHeight = 26;
 
-QPixmap emblemPixmap(); // kEmblemWidth x kEmblemHeight, opaque
-QIcon appIcon();        // the lens motif at 16, 32, 48, 64 and 256 pixels
+// kEmblemWidth x kEmblemHeight logical pixels, opaque
+QPixmap emblemPixmap(qreal devicePixelRatio = 1.0);
+QIcon appIcon(); // the lens motif at 16, 32, 48, 64 and 256 pixels
 
 // Image1: shows the emblem and reports double clicks, which open the full view.
 class EmblemLabel : public QLabel

@@ -3,6 +3,7 @@
 #include "app/emblem.h"
 #include "app/layout_table.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
@@ -192,7 +193,7 @@ QWidget* makeOption(const LayoutRow& row, QWidget* parent)
 QWidget* makeImage(const LayoutRow&, QWidget* parent)
 {
     auto* image = new EmblemLabel(parent);
-    image->setPixmap(emblemPixmap());
+    image->setPixmap(emblemPixmap(qApp->devicePixelRatio()));
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return image;
 }
