@@ -6,3 +6,6 @@ zeva_add_test(tst_port_choice SOURCES tst_port_choice.cpp support/form_harness.h
 zeva_add_test(tst_panel SOURCES tst_panel.cpp support/form_harness.h LIBS zeva_gui)
 zeva_add_test(tst_views SOURCES tst_views.cpp support/form_harness.h LIBS zeva_gui)
 zeva_add_test(tst_entry SOURCES tst_entry.cpp support/form_harness.h LIBS zeva_gui)
+zeva_add_test(tst_faults SOURCES tst_faults.cpp support/form_harness.h support/sim_process.h
+    LIBS zeva_gui TIMEOUT 60)
+add_dependencies(tst_faults zeva-projector-sim zeva-control)
