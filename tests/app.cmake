@@ -1,5 +1,6 @@
 zeva_add_test(tst_display_form SOURCES tst_display_form.cpp LIBS zeva_core)
 zeva_add_test(tst_options SOURCES tst_options.cpp LIBS zeva_core)
+add_dependencies(tst_options zeva-control)
 zeva_add_test(tst_serial_comm SOURCES tst_serial_comm.cpp LIBS zeva_core)
 zeva_add_test(tst_transaction SOURCES tst_transaction.cpp support/form_harness.h LIBS zeva_gui)
 zeva_add_test(tst_port_choice SOURCES tst_port_choice.cpp support/form_harness.h LIBS zeva_gui)

@@ -1,6 +1,7 @@
 #include "app/options.h"
 #include "link/line_settings.h"
 
+#include <QProcess>
 #include <QTest>
 
 class TestOptions : public QObject
@@ -11,6 +12,8 @@ class TestOptions : public QObject
     void commandLine();
     void settingsString_data();
     void settingsString();
+    void programExitCodes_data();
+    void programExitCodes();
 };
 
 void TestOptions::commandLine_data()
@@ -83,6 +86,33 @@ void TestOptions::settingsString()
         QCOMPARE(r.settings->baud, baud);
     else
         QVERIFY(r.error.contains(text.isEmpty() ? QStringLiteral("\"\"") : text));
+}
+
+void TestOptions::programExitCodes_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "zeva-control 1.40\n";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: zeva-control";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "unknown option '--bogus'";
+    QTest::newRow("missing device") << QStringList{"--com2"} << 2 << "needs a device path";
+}
+
+void TestOptions::programExitCodes()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QProcess program;
+    program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/zeva-control"),
+                  args);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString text =
+        QString::fromLocal8Bit(program.readAllStandardOutput() + program.readAllStandardError());
+    QVERIFY2(text.contains(output), qPrintable(text));
+    if (exitCode == 2) QVERIFY(text.contains(QStringLiteral("Usage: zeva-control")));
 }
 
 QTEST_GUILESS_MAIN(TestOptions)
