@@ -140,7 +140,11 @@ void TestFaults::floodStaysBoundedAndCommandsStillGoOut()
     const long growth = rssKiB() - rssBefore;
     stop = true;
     flooder.join();
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer keeps freed memory in quarantine
     QVERIFY2(growth < 4096, qPrintable(QStringLiteral("%1 KiB").arg(growth)));
+#else
+    Q_UNUSED(growth);
+#endif
     QVERIFY(h.form->MSComm1.PortOpen());
 }
 
