@@ -1,3 +1,27 @@
-# Benchmarks: programs that measure and print, never tests.
+# Benchmarks: programs that measure and print, never tests. bench/run-all.sh runs them all.
 add_executable(zeva-bench-hold hold_repeat.cpp)
 target_link_libraries(zeva-bench-hold PRIVATE zeva_gui zeva_testsupport Qt6::Test)
+
+# The yardstick for start-up: only Qt Widgets, none of the panel.
+add_executable(zeva-bench-trivial-window trivial_window.cpp expose_probe.h bench_util.h)
+target_link_libraries(zeva-bench-trivial-window PRIVATE Qt6::Widgets)
+
+add_executable(zeva-bench-startup startup.cpp expose_probe.h bench_util.h)
+target_link_libraries(zeva-bench-startup PRIVATE zeva_gui util)
+add_dependencies(zeva-bench-startup zeva-bench-trivial-window)
+
+add_executable(zeva-bench-press press_latency.cpp bench_util.h)
+target_link_libraries(zeva-bench-press PRIVATE zeva_gui zeva_testsupport Qt6::Test)
+
+add_executable(zeva-bench-flood flood.cpp bench_util.h)
+target_link_libraries(zeva-bench-flood PRIVATE zeva_gui zeva_testsupport Qt6::Test)
+
+add_executable(zeva-bench-soak soak.cpp bench_util.h)
+target_link_libraries(zeva-bench-soak PRIVATE zeva_gui zeva_testsupport Qt6::Test)
+
+# Micro-benchmarks of the receive path, where Google Benchmark is installed.
+find_package(benchmark QUIET)
+if(benchmark_FOUND)
+    add_executable(zeva-bench-receive receive.cpp bench_util.h)
+    target_link_libraries(zeva-bench-receive PRIVATE zeva_gui benchmark::benchmark)
+endif()
