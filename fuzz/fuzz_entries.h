@@ -1,0 +1,34 @@
+#pragma once
+// Entry points shared by the libFuzzer targets and by the test that replays their inputs.
+// Each takes raw bytes, drives one part of the program and aborts when an invariant breaks,
+// so a violation is a crash that the fuzzer keeps as a finding.
+#include <cstddef>
+#include <cstdint>
+
+class QString;
+
+// The monitor rendering of the bytes as Latin-1 and as little-endian UTF-16 units.
+void fuzzDisplayForm(const uint8_t* data, size_t size);
+// Byte 0 picks the command (see queryForByte), the rest is the reply as received.
+void fuzzDecodeReply(const uint8_t* data, size_t size);
+// The bytes as Latin-1 text through readNumber, roundToInt16 and decimalText.
+void fuzzNumberReader(const uint8_t* data, size_t size);
+// The bytes as a port settings string.
+void fuzzLineSettings(const uint8_t* data, size_t size);
+// Commands, received pieces and timer ticks through the window's receive path.
+// Byte 0 picks LastCommand; the rest is a list of steps separated by kStepMarker, each a
+// control byte and a piece (see fuzz_receive_path.cpp).
+void fuzzReceivePath(const uint8_t* data, size_t size);
+// Deletes the window fuzzReceivePath keeps between inputs (before the application goes).
+void fuzzReceivePathShutdown();
+
+// The command a byte selects: the decoded queries, "CR LAMPMODE\r", and near misses that
+// must not be decoded (lower case, no CR, an extra blank or CR, an unknown command).
+QString queryForByte(uint8_t byte);
+
+[[noreturn]] void fuzzFail(const char* condition, const QString& detail, const char* file,
+                           int line);
+
+// Stays in release builds, unlike Q_ASSERT: the fuzzers are built optimised.
+#define FUZZ_CHECK(condition, detail)                                                              \
+    ((condition) ? void() : fuzzFail(#condition, (detail), __FILE__, __LINE__))

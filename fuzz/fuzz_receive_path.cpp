@@ -1,0 +1,140 @@
+// The window's receive path under a stream of steps, checked against a small model of what
+// RxBuffer and the monitor must hold after each one.
+#include "fuzz_entries.h"
+
+#include "app/form1.h"
+#include "link/display_form.h"
+#include "status/decode.h"
+
+#include <QApplication>
+#include <QLabel>
+
+namespace
+{
+
+constexpr uint8_t kStepMarker = 0xFE;
+// Step kinds, by the control byte modulo kStepKinds.
+enum Step : uint8_t { Deliver, DeliverToo, Timer2Tick, Timer4Tick, Send, Flood, kStepKinds };
+// A flood hands in its piece repeated to at least this many bytes: past the buffer's bound.
+constexpr qsizetype kFloodBytes = kMaxRenderedChars + 1000;
+
+const QString kTimeOutMark = QStringLiteral(" X X X X");
+
+// What the handlers must leave behind, tracked beside the window.
+struct Model {
+    QString rx;
+    QString label12;
+    bool awaiting = false;
+};
+
+Form1*& formSlot()
+{
+    static Form1* form = nullptr;
+    return form;
+}
+
+// One window for every input: making one costs far more than an input. It is never loaded,
+// so no port opens; the receive path works the same on a closed port.
+Form1& theForm()
+{
+    if (!QCoreApplication::instance()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "zeva-fuzz";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv); // lives as long as the process
+    }
+    Form1*& form = formSlot();
+    if (!form) {
+        Form1::setMessageBoxHook([](const QString&, const QString&) {});
+        form = new Form1;
+    }
+    return *form;
+}
+
+void checkAfterReceive(Form1& form, const Model& model)
+{
+    FUZZ_CHECK(form.RxBuffer.size() <= kMaxRenderedChars, QString::number(form.RxBuffer.size()));
+    FUZZ_CHECK(form.RxBuffer == model.rx, form.RxBuffer.left(200));
+    FUZZ_CHECK(form.Label12->text() == DisplayForm(form.RxBuffer), form.Label12->text());
+    FUZZ_CHECK(form.AwaitingReply == 0, form.LastCommand);
+    const Decoded d = decodeReply(form.LastCommand, form.Label12->text());
+    if (d.status) FUZZ_CHECK(form.Label25->text() == *d.status, form.Label25->text());
+    if (d.readingValue) FUZZ_CHECK(form.ReadingValue == *d.readingValue, form.LastCommand);
+}
+
+void deliver(Form1& form, Model& model, const QByteArray& piece)
+{
+    model.rx = (model.rx + QString::fromLatin1(piece)).left(kMaxRenderedChars);
+    form.MSComm1.injectReceived(piece);
+    model.label12 = DisplayForm(model.rx);
+    model.awaiting = false;
+    checkAfterReceive(form, model);
+}
+
+void runStep(Form1& form, Model& model, uint8_t control, const QByteArray& piece)
+{
+    switch (control % kStepKinds) {
+    case Timer2Tick:
+        form.Timer2_Timer();
+        if (model.awaiting) model.label12 = kTimeOutMark;
+        model.rx.clear();
+        model.awaiting = false;
+        break;
+    case Timer4Tick:
+        form.Timer4_Timer();
+        model.label12.clear();
+        FUZZ_CHECK(form.Label11->text().isEmpty() && form.Label25->text().isEmpty(), "Timer4");
+        break;
+    case Send:
+        form.LastCommand = queryForByte(control / kStepKinds);
+        form.Hyouji(form.LastCommand, 1);
+        model.awaiting = true;
+        FUZZ_CHECK(form.Label11->text() == DisplayForm(form.LastCommand), form.Label11->text());
+        break;
+    case Flood:
+        deliver(form, model,
+                piece.isEmpty() ? QByteArray(kFloodBytes, '9')
+                                : piece.repeated(kFloodBytes / piece.size() + 1));
+        return;
+    default:
+        deliver(form, model, piece);
+        return;
+    }
+    // A tick or a send leaves the buffer and the monitor as the model says.
+    FUZZ_CHECK(form.RxBuffer == model.rx, form.RxBuffer.left(200));
+    FUZZ_CHECK(form.Label12->text() == model.label12, form.Label12->text().left(200));
+    FUZZ_CHECK(form.AwaitingReply == (model.awaiting ? 1 : 0), form.LastCommand);
+}
+
+// Ends any exchange a previous input left open, without an event loop to tick the timers.
+void reset(Form1& form)
+{
+    form.Timer2_Timer();
+    form.Timer4_Timer();
+}
+
+} // namespace
+
+void fuzzReceivePath(const uint8_t* data, size_t size)
+{
+    if (size == 0) return;
+    Form1& form = theForm();
+    reset(form);
+    form.LastCommand = queryForByte(data[0]);
+    Model model;
+    const QByteArray rest(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+    for (const QByteArray& step : rest.split(char(kStepMarker))) {
+        if (step.isEmpty()) continue;
+        runStep(form, model, uint8_t(step[0]), step.mid(1));
+        // The monitor shows the buffer, the time-out mark or nothing.
+        const QString shown = form.Label12->text();
+        FUZZ_CHECK(shown.isEmpty() || shown == kTimeOutMark || shown == model.label12, shown);
+    }
+    reset(form);
+}
+
+void fuzzReceivePathShutdown()
+{
+    delete std::exchange(formSlot(), nullptr);
+}
