@@ -1,6 +1,7 @@
 #include "form_harness.h"
 #include "link/display_form.h"
 #include "panel/command_table.h"
+#include "process_stats.h"
 #include "sim_process.h"
 
 #include <QLabel>
@@ -8,30 +9,12 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <atomic>
-#include <sys/resource.h>
 #include <thread>
 
 // The panel against a misbehaving line: the virtual projector's fault modes, a busy port, a
 // flood. The window must stay up, say what happened once, and keep working.
 namespace
 {
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long rssKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
 
 // A panel whose COM1 is the virtual projector started with `options`.
 struct SimPanel {
@@ -99,8 +82,8 @@ void TestFaults::lateAndPiecewiseReplies()
     {
         SimPanel p({QStringLiteral("--late"), QStringLiteral("700")});
         p.press(u"Command19"); // a 500 ms window, on real time
-        QVERIFY(waitUntil([&] { return p.form().Label12->text() == QStringLiteral(" X X X X"); },
-                          650));
+        QVERIFY(
+            waitUntil([&] { return p.form().Label12->text() == QStringLiteral(" X X X X"); }, 650));
         QVERIFY(waitUntil([&] { return !p.form().RxBuffer.isEmpty(); }, 2000));
         QCOMPARE(p.form().Label12->text(), QStringLiteral(" ACK CR ")); // late: shown anyway
     }

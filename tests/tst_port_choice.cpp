@@ -1,23 +1,10 @@
 #include "form_harness.h"
+#include "process_stats.h"
 #include "status/views.h"
 
 #include <QLabel>
 #include <QRadioButton>
 #include <QTest>
-#include <sys/resource.h>
-
-namespace
-{
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-} // namespace
 
 class TestPortChoice : public QObject
 {

@@ -1,9 +1,9 @@
 #include "link/serial_comm.h"
+#include "process_stats.h"
 #include "pty_peer.h"
 
 #include <QSignalSpy>
 #include <QTest>
-#include <sys/resource.h>
 
 namespace
 {
@@ -11,14 +11,6 @@ namespace
 QString kMissing()
 {
     return QStringLiteral("/dev/zeva-test-no-such-device");
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace
