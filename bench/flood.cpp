@@ -4,8 +4,8 @@
 //   zeva-bench-flood [SECONDS]
 #include "app/form1.h"
 #include "app/layout_builder.h"
+#include "bench_panel.h"
 #include "bench_util.h"
-#include "pty_peer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,8 +25,6 @@ constexpr auto kPiecePeriod = std::chrono::milliseconds(5);
 constexpr int kProbeMs = 10;
 constexpr double kMaxDelayMs = 50;
 constexpr double kMaxGrowthMiB = 5;
-constexpr int kCtrlJ = 74;
-constexpr int kCtrl = 2;
 
 // Writes what the line rate has made due since the start, every 5 ms; bytes the pty cannot take
 // yet stay due, so a slow reader shows as backlog rather than as a lower rate.
@@ -123,20 +121,13 @@ void report(int seconds, const FloodCount& flood, const LatenessProbe& probe, qi
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    preferOffscreen();
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 60;
-    installFontSubstitutions();
-    PtyPeer peer;
-    Form1 form;
-    form.MSComm1.setDevices(peer.slavePath(), QStringLiteral("/dev/null-zeva"));
-    form.Form_Load();
-    form.show();
-    // The full view shows the RXD line, so every piece is also painted.
-    form.Form_KeyDown(kCtrlJ, kCtrl);
-    form.Image1_DblClick();
-    if (!QTest::qWaitForWindowExposed(&form)) return 1;
+    BenchPanel panel(BenchPanel::View::Full);
+    Form1& form = panel.form;
+    PtyPeer& peer = panel.peer;
+    if (!panel.ready) return 1;
     qint64 events = 0;
     QObject::connect(&form.MSComm1, &SerialComm::OnComm, [&events] { ++events; });
     bench::runFor(500);

@@ -3,9 +3,9 @@
 //   zeva-bench-hold [SECONDS_PER_HOLD]
 #include "app/form1.h"
 #include "app/layout_builder.h"
+#include "bench_panel.h"
 #include "panel/adjuster_table.h"
 #include "panel/command_table.h"
-#include "pty_peer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -99,15 +99,12 @@ void hold(Form1& form, LineClock& clock, const AdjusterRow& row, int ms)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    preferOffscreen();
     QApplication app(argc, argv);
     const int holdMs = argc > 1 ? std::max(1, atoi(argv[1])) * 1000 : 3000;
-    installFontSubstitutions();
-    PtyPeer peer;
-    Form1 form;
-    form.MSComm1.setDevices(peer.slavePath(), QStringLiteral("/dev/null-zeva"));
-    form.Form_Load();
+    BenchPanel panel(BenchPanel::View::Hidden);
+    Form1& form = panel.form;
+    PtyPeer& peer = panel.peer;
     LineClock clock(peer.masterFd());
 
     std::printf(

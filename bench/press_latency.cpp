@@ -4,8 +4,8 @@
 //   zeva-bench-press [PRESSES]
 #include "app/form1.h"
 #include "app/layout_builder.h"
+#include "bench_panel.h"
 #include "bench_util.h"
-#include "pty_peer.h"
 
 #include <QApplication>
 #include <QTest>
@@ -16,8 +16,6 @@ namespace
 {
 
 constexpr double kMaxP99Ms = 2.0;
-constexpr int kCtrlJ = 74;
-constexpr int kCtrl = 2;
 constexpr int kBetweenPressesMs = 2; // lets the window repaint, as between real presses
 
 double threadCpuMs()
@@ -46,20 +44,13 @@ Press pressOnce(QWidget* button, int masterFd)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    preferOffscreen();
     QApplication app(argc, argv);
     const int presses = argc > 1 ? std::max(1, atoi(argv[1])) : 1000;
-    installFontSubstitutions();
-    PtyPeer peer;
-    Form1 form;
-    form.MSComm1.setDevices(peer.slavePath(), QStringLiteral("/dev/null-zeva"));
-    form.Form_Load();
-    form.show();
-    // The query buttons are in the full view: Ctrl+J, then a double click on the emblem.
-    form.Form_KeyDown(kCtrlJ, kCtrl);
-    form.Image1_DblClick();
-    if (!QTest::qWaitForWindowExposed(&form)) return 1;
+    BenchPanel panel(BenchPanel::View::Full);
+    Form1& form = panel.form;
+    PtyPeer& peer = panel.peer;
+    if (!panel.ready) return 1;
     QWidget* status = form.control(QStringLiteral("Command44"));
 
     std::vector<double> times, cpu;

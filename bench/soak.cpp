@@ -4,9 +4,9 @@
 //   zeva-bench-soak [SECONDS]
 #include "app/form1.h"
 #include "app/layout_builder.h"
+#include "bench_panel.h"
 #include "bench_util.h"
 #include "panel/adjuster_table.h"
-#include "pty_peer.h"
 
 #include <QApplication>
 #include <atomic>
@@ -55,16 +55,12 @@ class Drain
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    preferOffscreen();
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(3, atoi(argv[1])) : 600;
-    installFontSubstitutions();
-    PtyPeer peer;
-    Form1 form;
-    form.MSComm1.setDevices(peer.slavePath(), QStringLiteral("/dev/null-zeva"));
-    form.Form_Load();
-    form.show();
+    BenchPanel panel(BenchPanel::View::Compact);
+    Form1& form = panel.form;
+    PtyPeer& peer = panel.peer;
     bench::runFor(500);
     Drain drain(peer.masterFd());
     const AdjusterRow& zoomIn = *findAdjusterByControl(u"Command15");
