@@ -16,8 +16,8 @@ class SerialComm : public QObject
 {
     Q_OBJECT
   public:
+    // QSerialPort has no output buffer size: writes are never cut at 512 bytes.
     static constexpr int kInBufferSize = 1024;
-    static constexpr int kOutBufferSize = 512;
     static constexpr int kEvReceive = 2; // CommEvent for "characters received"
 
     explicit SerialComm(QObject* parent = nullptr);
