@@ -1,7 +1,7 @@
 #include "app/form1.h"
 #include "app/layout_builder.h"
 #include "app/layout_table.h"
-#include "panel/panel_accessibility.h"
+#include "app/panel_accessibility.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -2,6 +2,3 @@ target_sources(zeva_core PRIVATE
     link/display_form.cpp link/display_form.h
     link/line_settings.cpp link/line_settings.h
     link/serial_comm.cpp link/serial_comm.h)
-target_sources(zeva_gui PRIVATE
-    link/transaction.cpp
-    link/entry.cpp)

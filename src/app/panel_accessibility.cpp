@@ -1,4 +1,4 @@
-#include "panel/panel_accessibility.h"
+#include "app/panel_accessibility.h"
 
 #include "app/layout_table.h"
 #include "panel/adjuster_table.h"
