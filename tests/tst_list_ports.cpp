@@ -1,3 +1,4 @@
+#include "app/default_devices.h"
 #include "app/list_ports.h"
 
 #include <QFile>
@@ -137,7 +138,9 @@ void TestListPorts::realBinary()
     QCOMPARE(program.readAllStandardError(), QByteArray());
     const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
     const QList<PortRecord> ports = systemPorts();
-    QCOMPARE(out, formatPortList(ports));
+    const DefaultDevices com = defaultDevices();
+    QCOMPARE(out, formatPortList(ports, {com.com1, com.com2}));
+    QVERIFY(out.contains(QStringLiteral("COM1 stands for ") + com.com1));
     if (ports.isEmpty()) QVERIFY(out.startsWith(QStringLiteral("No serial ports found.")));
 }
 
