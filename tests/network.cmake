@@ -6,3 +6,5 @@ zeva_add_test(tst_network_link SOURCES tst_network_link.cpp support/ser2net_proc
 zeva_add_test(tst_ser2net SOURCES tst_ser2net.cpp support/form_harness.h
     support/ser2net_process.h support/sim_process.h LIBS zeva_gui Qt6::Network TIMEOUT 90)
 add_dependencies(tst_ser2net zeva-projector-sim)
+zeva_add_test(tst_default_devices SOURCES tst_default_devices.cpp LIBS zeva_core)
+zeva_add_test(tst_reconnect SOURCES tst_reconnect.cpp support/form_harness.h LIBS zeva_gui)

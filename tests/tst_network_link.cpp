@@ -122,11 +122,15 @@ void TestNetworkLink::failuresHaveTheirOwnSentence_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("sentence");
-    QTest::newRow("refused port") << "refused" << "127.0.0.1:%1 refused the connection";
-    QTest::newRow("unknown host") << "unknown" << "unknown host zeva-test.invalid";
-    QTest::newRow("no answer within 3 s") << "deaf" << "no answer from 127.0.0.1:%1";
+    QTest::newRow("refused port") << "refused"
+                                  << "127.0.0.1:%1 refused the connection";
+    QTest::newRow("unknown host") << "unknown"
+                                  << "unknown host zeva-test.invalid";
+    QTest::newRow("no answer within 3 s") << "deaf"
+                                          << "no answer from 127.0.0.1:%1";
     QTest::newRow("no RFC 2217 acknowledgement")
-        << "silent" << "127.0.0.1:%1 did not confirm the line settings";
+        << "silent"
+        << "127.0.0.1:%1 did not confirm the line settings";
 }
 
 void TestNetworkLink::failuresHaveTheirOwnSentence()

@@ -41,8 +41,8 @@ void TestTelnetCodec::pieces_data()
     QTest::addColumn<QString>("data");
     QTest::addColumn<QString>("replies");
     QTest::addColumn<bool>("comPort");
-    const auto row = [](const char* name, QStringList pieces, const char* data,
-                        const char* replies, bool comPort = false) {
+    const auto row = [](const char* name, QStringList pieces, const char* data, const char* replies,
+                        bool comPort = false) {
         QTest::newRow(name) << pieces << spaced(hex(data)) << spaced(hex(replies)) << comPort;
     };
     row("plain data", {"43 30 30 0d"}, "43 30 30 0d", "");
@@ -51,8 +51,7 @@ void TestTelnetCodec::pieces_data()
     row("verb and option split across reads", {"ff", "fb", "01 41"}, "41", "ff fe 01");
     row("ser2net's connect storm", {kSer2netStorm}, "",
         "ff fd 03 ff fb 03 ff fe 01 ff fb 00 ff fd 00 ff fb 2c", true);
-    row("storm one byte at a time",
-        QString::fromLatin1(kSer2netStorm).split(QLatin1Char(' ')), "",
+    row("storm one byte at a time", QString::fromLatin1(kSer2netStorm).split(QLatin1Char(' ')), "",
         "ff fd 03 ff fb 03 ff fe 01 ff fb 00 ff fd 00 ff fb 2c", true);
     row("an option asked for twice is refused once",
         {"ff fb 18 ff fb 18 ff fd 18", "ff fd 18 ff fb 18"}, "", "ff fe 18 ff fc 18");
@@ -60,14 +59,14 @@ void TestTelnetCodec::pieces_data()
         "", "ff fd 00 ff fb 00");
     row("an option withdrawn is acknowledged", {"ff fb 03 ff fc 03 ff fc 03"}, "",
         "ff fd 03 ff fe 03");
-    row("0xFF inside a sub-negotiation, data around it",
-        {"41 ff fa 2c 65 00 00 ff ff ff f0 42"}, "41 42", "");
+    row("0xFF inside a sub-negotiation, data around it", {"41 ff fa 2c 65 00 00 ff ff ff f0 42"},
+        "41 42", "");
     row("sub-negotiation split at its IAC SE", {"ff fa 2c 6b 00 ff", "f0 43"}, "43", "");
     row("NOTIFY messages are ignored", {"ff fa 2c 6a 60 ff f0 ff fa 2c 6b 30 ff f0 0d"}, "0d", "");
     row("a command inside a sub-negotiation ends it", {"ff fa 2c 65 ff fb 01 41"}, "41",
         "ff fe 01");
-    row("NOP, go-ahead and a stray SE carry nothing", {"ff f1 30 ff f9 31 ff f0 32"},
-        "30 31 32", "");
+    row("NOP, go-ahead and a stray SE carry nothing", {"ff f1 30 ff f9 31 ff f0 32"}, "30 31 32",
+        "");
 }
 
 void TestTelnetCodec::pieces()
@@ -90,8 +89,7 @@ void TestTelnetCodec::pieces()
 void TestTelnetCodec::greetingThenStormAnswersOnlyTheRefusal()
 {
     TelnetCodec codec;
-    QCOMPARE(spaced(codec.greeting()),
-             spaced(hex("ff fb 00 ff fd 00 ff fb 03 ff fd 03 ff fb 2c")));
+    QCOMPARE(spaced(codec.greeting()), spaced(hex("ff fb 00 ff fd 00 ff fb 03 ff fd 03 ff fb 2c")));
     QCOMPARE(codec.feed(hex(kSer2netStorm)), QByteArray());
     // Our requests crossed the server's: only the echo it offers is answered, once.
     QCOMPARE(spaced(codec.takeReplies()), spaced(hex("ff fe 01")));

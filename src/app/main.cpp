@@ -43,7 +43,9 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.listPorts) {
-        std::fputs(formatPortList(systemPorts(), {options.com1, options.com2}).toLocal8Bit().constData(), stdout);
+        std::fputs(
+            formatPortList(systemPorts(), {options.com1, options.com2}).toLocal8Bit().constData(),
+            stdout);
         return 0;
     }
     if (!displayAvailable()) {

@@ -12,8 +12,8 @@ DeviceAddressResult fail(const QString& text, const QString& why)
 
 QString DeviceAddress::hostPort() const
 {
-    const QString h = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']')
-                                                      : host;
+    const QString h =
+        host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
     return QStringLiteral("%1:%2").arg(h).arg(port);
 }
 

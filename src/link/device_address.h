@@ -8,9 +8,9 @@
 struct DeviceAddress {
     enum class Kind { Local, RawTcp, Rfc2217 };
     Kind kind = Kind::Local;
-    QString path;      // Local: the device path as given
-    QString host;      // network: name or address, without brackets
-    quint16 port = 0;  // network: 1..65535
+    QString path;             // Local: the device path as given
+    QString host;             // network: name or address, without brackets
+    quint16 port = 0;         // network: 1..65535
     QString hostPort() const; // "HOST:PORT", IPv6 in brackets
     bool isNetwork() const { return kind != Kind::Local; }
 };

@@ -8,7 +8,6 @@ class LocalTransport : public Transport
 {
     Q_OBJECT
   public:
-
     explicit LocalTransport(const QString& path, QObject* parent = nullptr);
     ~LocalTransport() override;
 
@@ -21,7 +20,10 @@ class LocalTransport : public Transport
 
   private:
     void onError(QSerialPort::SerialPortError error);
-    LinkFailure failure() const { return {LinkFailure::Kind::Serial, port_.error(), port_.errorString()}; }
+    LinkFailure failure() const
+    {
+        return {LinkFailure::Kind::Serial, port_.error(), port_.errorString()};
+    }
 
     QSerialPort port_;
     bool busy_ = false; // our own open/close is under way: its errors are returned, not raised

@@ -141,8 +141,8 @@ void SerialComm::onLost(const LinkFailure& failure)
         return;
     }
     Q_EMIT lineLost(failure.kind == LinkFailure::Kind::Serial
-                        ? describeLostLine(QStringLiteral("device unplugged or hung up: %1")
-                                               .arg(failure.detail))
+                        ? describeLostLine(
+                              QStringLiteral("device unplugged or hung up: %1").arg(failure.detail))
                         : describe(failure));
     startReconnecting();
 }
@@ -182,9 +182,8 @@ QString SerialComm::portLabel() const
 
 QString SerialComm::describe(const LinkFailure& failure) const
 {
-    return failure.kind == LinkFailure::Kind::Serial
-               ? describe(failure.serialError, failure.detail)
-               : describeNetwork(failure);
+    return failure.kind == LinkFailure::Kind::Serial ? describe(failure.serialError, failure.detail)
+                                                     : describeNetwork(failure);
 }
 
 QString SerialComm::describeLostLine(const QString& cause) const

@@ -127,11 +127,21 @@ TelnetLine Rfc2217Transport::telnetLine(const LineSettings& line)
     t.baud = uint32_t(line.baud);
     t.dataSize = uint8_t(line.dataBits);
     switch (line.parity) {
-    case QSerialPort::OddParity: t.parity = kParityOdd; break;
-    case QSerialPort::EvenParity: t.parity = kParityEven; break;
-    case QSerialPort::MarkParity: t.parity = kParityMark; break;
-    case QSerialPort::SpaceParity: t.parity = kParitySpace; break;
-    default: t.parity = kParityNone; break;
+    case QSerialPort::OddParity:
+        t.parity = kParityOdd;
+        break;
+    case QSerialPort::EvenParity:
+        t.parity = kParityEven;
+        break;
+    case QSerialPort::MarkParity:
+        t.parity = kParityMark;
+        break;
+    case QSerialPort::SpaceParity:
+        t.parity = kParitySpace;
+        break;
+    default:
+        t.parity = kParityNone;
+        break;
     }
     t.stopSize = line.stopBits == QSerialPort::TwoStop          ? kStopTwo
                  : line.stopBits == QSerialPort::OneAndHalfStop ? kStopOneAndHalf

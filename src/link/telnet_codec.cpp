@@ -187,10 +187,9 @@ QByteArray TelnetCodec::lineCommands(const TelnetLine& line)
     const char baud[4] = {char(line.baud >> 24), char(line.baud >> 16), char(line.baud >> 8),
                           char(line.baud)};
     appendSubnegotiation(out, kSetBaudRate, QByteArrayView(baud, 4));
-    for (auto [command, value] : {std::pair{kSetDataSize, line.dataSize},
-                                  std::pair{kSetParity, line.parity},
-                                  std::pair{kSetStopSize, line.stopSize},
-                                  std::pair{kSetControl, kControlNoFlow}}) {
+    for (auto [command, value] :
+         {std::pair{kSetDataSize, line.dataSize}, std::pair{kSetParity, line.parity},
+          std::pair{kSetStopSize, line.stopSize}, std::pair{kSetControl, kControlNoFlow}}) {
         const char byte = char(value);
         appendSubnegotiation(out, command, QByteArrayView(&byte, 1));
     }

@@ -64,7 +64,10 @@ class Ser2netProcess
         process_.waitForFinished(3000);
     }
 
-    QString rfc2217Address() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(rfcPort_); }
+    QString rfc2217Address() const
+    {
+        return QStringLiteral("rfc2217://127.0.0.1:%1").arg(rfcPort_);
+    }
     QString rawAddress() const { return QStringLiteral("socket://127.0.0.1:%1").arg(rawPort_); }
     quint16 rfcPort() const { return rfcPort_; }
     quint16 rawPort() const { return rawPort_; }
@@ -83,7 +86,8 @@ class Ser2netProcess
     {
         QFile table(QStringLiteral("/proc/net/tcp"));
         if (!table.open(QIODevice::ReadOnly)) return false;
-        const QByteArray local = QByteArray("0100007F:") + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+        const QByteArray local =
+            QByteArray("0100007F:") + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
         for (QByteArray line = table.readLine(); !line.isEmpty(); line = table.readLine()) {
             const QList<QByteArray> f = line.simplified().split(' ');
             if (f.size() > 3 && f[1] == local && f[3] == "0A") return true;
