@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the panel needs, only those that are missing. Safe to run again.
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev fonts-ipafont-gothic
-    dpkg-dev desktop-file-utils "$@")
+    dpkg-dev desktop-file-utils ser2net socat "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")

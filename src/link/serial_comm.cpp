@@ -164,7 +164,8 @@ void SerialComm::onReconnectAttempt()
         reconnector_.retry();
         return;
     }
-    if (!transport_->inherits("TcpTransport")) onReady(); // a local device is open already
+    // A local device is open already; a network address is ready when it says so.
+    if (!qobject_cast<TcpTransport*>(transport_)) onReady();
 }
 
 void SerialComm::onReady()
@@ -237,6 +238,7 @@ QString SerialComm::describe(QSerialPort::SerialPortError error, const QString& 
     case QSerialPort::OpenError:
         return QStringLiteral("%1: the port is already open.").arg(portLabel());
     default:
-        return QStringLiteral("%1: %2.").arg(portLabel(), detail);
+        return QStringLiteral("%1: %2.").arg(
+            portLabel(), detail.isEmpty() ? QStringLiteral("unknown error") : detail);
     }
 }
