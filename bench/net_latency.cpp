@@ -66,6 +66,7 @@ bool waitReadable(const std::function<int()>& fd, int timeoutMs)
 struct NetPanel {
     bool fonts = (installFontSubstitutions(), true);
     Form1 form;
+    bool exposed = false;
     explicit NetPanel(const QString& address)
     {
         form.MSComm1.setDevices(address, QStringLiteral("/dev/null-zeva"));
@@ -73,7 +74,7 @@ struct NetPanel {
         form.show();
         form.Form_KeyDown(Qt::Key_J, 2);
         form.Image1_DblClick();
-        QTest::qWaitForWindowExposed(&form);
+        exposed = QTest::qWaitForWindowExposed(&form);
     }
 };
 
