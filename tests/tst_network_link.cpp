@@ -91,6 +91,8 @@ class TestNetworkLink : public QObject
     void droppedConnectionIsOneLostLineThenReopens();
     void closingStopsTheReopening();
     void malformedAddressIsRefusedAtOpen();
+    void pausesGrowToHalfAMinute_data();
+    void pausesGrowToHalfAMinute();
 };
 
 void TestNetworkLink::rawPortCarriesEveryByteAndQueuesUntilConnected()
@@ -217,6 +219,25 @@ void TestNetworkLink::malformedAddressIsRefusedAtOpen()
     QVERIFY(error);
     QVERIFY2(error->contains(QStringLiteral("no port")), qPrintable(*error));
     QVERIFY(!comm.PortOpen());
+}
+
+void TestNetworkLink::pausesGrowToHalfAMinute_data()
+{
+    QTest::addColumn<int>("attempt");
+    QTest::addColumn<int>("pauseMs");
+    QTest::newRow("first try") << 0 << 1000;
+    QTest::newRow("second") << 1 << 2000;
+    QTest::newRow("third") << 2 << 4000;
+    QTest::newRow("fifth") << 4 << 16000;
+    QTest::newRow("sixth: the longest") << 5 << 30000;
+    QTest::newRow("and so on") << 40 << 30000;
+}
+
+void TestNetworkLink::pausesGrowToHalfAMinute()
+{
+    QFETCH(int, attempt);
+    QFETCH(int, pauseMs);
+    QCOMPARE(Reconnector::pauseMs(attempt), pauseMs);
 }
 
 QTEST_GUILESS_MAIN(TestNetworkLink)
