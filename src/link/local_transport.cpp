@@ -1,10 +1,11 @@
 #include "link/local_transport.h"
 
+#include <QFileInfo>
 #include <QScopedValueRollback>
 
-LocalTransport::LocalTransport(const QString& path, QObject* parent) : Transport(parent)
+LocalTransport::LocalTransport(const QString& path, QObject* parent)
+    : Transport(parent), path_(path)
 {
-    port_.setPortName(path);
     port_.setReadBufferSize(kInBufferSize);
     connect(&port_, &QSerialPort::readyRead, this, &Transport::dataArrived);
     connect(&port_, &QSerialPort::errorOccurred, this, &LocalTransport::onError);
@@ -15,10 +16,17 @@ LocalTransport::~LocalTransport()
     close();
 }
 
+QString LocalTransport::resolvedPath(const QString& path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    return target.isEmpty() ? path : target;
+}
+
 LinkResult LocalTransport::open(const LineSettings& line)
 {
     QScopedValueRollback guard(busy_, true);
     port_.clearError();
+    port_.setPortName(resolvedPath(path_));
     if (!port_.open(QIODevice::ReadWrite)) return failure();
     if (LinkResult e = applySettings(line)) {
         port_.close();

@@ -9,6 +9,10 @@ class LocalTransport : public Transport
     Q_OBJECT
   public:
     explicit LocalTransport(const QString& path, QObject* parent = nullptr);
+
+    // The device itself, whatever link names it: two paths to one device then take the same
+    // lock. Resolved at every opening, as a by-id link may lead elsewhere after a replug.
+    static QString resolvedPath(const QString& path);
     ~LocalTransport() override;
 
     LinkResult open(const LineSettings& line) override;
@@ -25,6 +29,7 @@ class LocalTransport : public Transport
         return {LinkFailure::Kind::Serial, port_.error(), port_.errorString()};
     }
 
+    QString path_;
     QSerialPort port_;
     bool busy_ = false; // our own open/close is under way: its errors are returned, not raised
 };

@@ -5,7 +5,31 @@
 #include "link/tcp_transport.h"
 
 #include <QFileInfo>
+#include <cerrno>
+#include <climits>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace
+{
+
+// The name of the lock file QtSerialPort takes for a device: "LCK.." and the path below /dev
+// with every '/' made '_'.
+qsizetype lockFileNameLength(const QString& device)
+{
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/"))) name.remove(0, 5);
+    return QByteArrayLiteral("LCK..").size() + QFile::encodeName(name).size();
+}
+
+// errno of looking up the path, 0 when it exists.
+int lookUpError(const QString& path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? 0 : errno;
+}
+
+} // namespace
 
 SerialComm::SerialComm(QObject* parent) : QObject(parent)
 {
@@ -77,6 +101,10 @@ CommError SerialComm::open()
     }
     const DeviceAddressResult address = parseDeviceAddress(devicePath(commPort_));
     if (!address.address) return QStringLiteral("%1: %2.").arg(portLabel(), address.error);
+    if (!address.address->isNetwork() && lookUpError(address.address->path) == ENAMETOOLONG)
+        return QStringLiteral("%1: the device path is too long for a file name; no device can "
+                              "be named so.")
+            .arg(portLabel());
     if (LinkResult e = transportFor(*address.address)->open(line_)) return describe(*e);
     return std::nullopt;
 }
@@ -140,10 +168,12 @@ void SerialComm::onLost(const LinkFailure& failure)
         reconnector_.retry();
         return;
     }
-    Q_EMIT lineLost(failure.kind == LinkFailure::Kind::Serial
-                        ? describeLostLine(
-                              QStringLiteral("device unplugged or hung up: %1").arg(failure.detail))
-                        : describe(failure));
+    // The system's text for a hang-up ("No such file or directory", "Input/output error")
+    // names no cause a user can act on.
+    Q_EMIT lineLost(
+        failure.kind == LinkFailure::Kind::Serial
+            ? describeLostLine(QStringLiteral("the device was unplugged or the other end hung up"))
+            : describe(failure));
     startReconnecting();
 }
 
@@ -229,7 +259,13 @@ QString SerialComm::describe(QSerialPort::SerialPortError error, const QString& 
         return QStringLiteral("%1: no such device. Check the cable or adapter, or choose another "
                               "port with --com1/--com2.")
             .arg(portLabel());
+    case QSerialPort::UnsupportedOperationError: // the terminal settings could not be read
+        return QStringLiteral("%1: not a serial port.").arg(portLabel());
     case QSerialPort::PermissionError:
+        if (lockFileNameLength(LocalTransport::resolvedPath(device)) > NAME_MAX)
+            return QStringLiteral("%1: the device name is too long for its lock file; give the "
+                                  "device by a shorter path or link.")
+                .arg(portLabel());
         if (!QFileInfo::exists(device) || ::access(QFile::encodeName(device), R_OK | W_OK) == 0)
             return QStringLiteral("%1: the port is in use by another program.").arg(portLabel());
         return QStringLiteral("%1: permission denied. Add your user to the dialout group "
