@@ -14,7 +14,11 @@ mirror=${MIRROR:-http://deb.debian.org/debian}
 debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.debootstrap.log"
 mounted=()
 unmount_all() {
-    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount "${mounted[i]}" || true; done
+    # A process that was just stopped can hold a mount for a moment.
+    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
+        umount "${mounted[i]}" 2>/dev/null || { sleep 3 && umount "${mounted[i]}"; } ||
+            echo "check-fresh-root: still mounted: ${mounted[i]}" >&2
+    done
 }
 trap unmount_all EXIT
 # The ptys of the tests need /dev/pts; private mounts keep the host's tree untouched.
