@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <sys/stat.h>
@@ -52,6 +53,14 @@ QString modeOf(const QString& path)
     return QString::number(st.st_mode & 0777, 8);
 }
 
+// A panel answers on this socket (a file alone may be left by one that died).
+bool panelListening(const QString& socket)
+{
+    QLocalSocket probe;
+    probe.connectToServer(socket);
+    return probe.waitForConnected(100);
+}
+
 } // namespace
 
 class TestSend : public QObject
@@ -69,6 +78,7 @@ class TestSend : public QObject
     void handedOverToRunningPanel();
     void queuedBehindOperatorsExchange();
     void staleSocketOfDeadPanel();
+    void socketRemovedWhenPanelEnds();
 
   private:
     QTemporaryDir runtimeDir_;
@@ -271,7 +281,7 @@ void TestSend::staleSocketOfDeadPanel()
     panel.setProcessEnvironment(env);
     panel.start(program(), {"--com1", sim.device(), "--com2", kMissingDevice});
     const QString socket = handoverSocketPath(sim.device());
-    QVERIFY(waitUntil([&] { return QFileInfo::exists(socket); }, 10000));
+    QVERIFY(waitUntil([&] { return panelListening(socket); }, 10000));
     const Run through = runProgram({"--send", "CR0", "--com1", sim.device()});
     QVERIFY2(through.exitCode == 0, qPrintable(through.err));
 
@@ -281,6 +291,23 @@ void TestSend::staleSocketOfDeadPanel()
     const Run direct = runProgram({"--send", "CR0", "--com1", sim.device()});
     QVERIFY2(direct.exitCode == 0, qPrintable(direct.err));
     QCOMPARE(direct.out, QStringLiteral("CR0\t 8 0 CR \t Stand by\n"));
+    QFile::remove(socket); // the next test's line may get the same device name
+}
+
+void TestSend::socketRemovedWhenPanelEnds()
+{
+    SimProcess sim({});
+    QProcess panel;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    panel.setProcessEnvironment(env);
+    panel.start(program(), {"--com1", sim.device(), "--com2", kMissingDevice});
+    const QString socket = handoverSocketPath(sim.device());
+    QVERIFY(waitUntil([&] { return panelListening(socket); }, 10000));
+    panel.terminate(); // as a session ending does
+    QVERIFY(panel.waitForFinished(5000));
+    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    QVERIFY(!QFileInfo::exists(socket));
 }
 
 QTEST_MAIN(TestSend)

@@ -22,3 +22,5 @@ add_library(zeva_panel MODULE app/panel_main.cpp)
 set_target_properties(zeva_panel PROPERTIES PREFIX "" OUTPUT_NAME zeva-panel)
 target_link_libraries(zeva_panel PRIVATE zeva_gui)
 add_dependencies(zeva-control zeva_panel)
+# Only the entry point is exported; the libraries linked in stay private to the module.
+target_link_options(zeva_panel PRIVATE -Wl,--exclude-libs,ALL)
