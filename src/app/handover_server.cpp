@@ -138,6 +138,7 @@ void HandoverServer::pump()
 void HandoverServer::onReceived()
 {
     if (!active_) return;
+    if (form_.RxBuffer.size() < replyFrom_) replyFrom_ = 0; // emptied meanwhile (line lost)
     seen_ = form_.RxBuffer.mid(replyFrom_);
     const qsizetype cr = seen_.indexOf(QLatin1Char('\r'));
     if (cr < 0) return;
