@@ -235,13 +235,13 @@ void TestSend::handedOverToRunningPanel()
     QCOMPARE(server.socketPaths(), QStringList{socket});
     QCOMPARE(modeOf(socket), QStringLiteral("600")); // only this user may connect
 
-    const Run r = runProgram({"--send", "CR0", "--com1", sim.device()});
+    const Run r = runProgram({"--send", "CR0", "--query", "input", "--com1", sim.device()});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-    QCOMPARE(r.out, QStringLiteral("CR0\t 8 0 CR \t Stand by\n"));
-    // The panel sent it as a typed command: its monitor and status line show the exchange.
-    QCOMPARE(panel.form->Label11->text(), QStringLiteral(" C R 0 CR "));
-    QCOMPARE(panel.form->Label12->text(), QStringLiteral(" 8 0 CR "));
-    QCOMPARE(panel.form->Label25->text(), QStringLiteral(" Stand by"));
+    QCOMPARE(r.out, QStringLiteral("CR0\t 8 0 CR \t Stand by\nCR1\t 1 CR \t COMPUTER 1\n"));
+    // The panel sent them as typed commands: its monitor and status line show the last exchange.
+    QCOMPARE(panel.form->Label11->text(), QStringLiteral(" C R 1 CR "));
+    QCOMPARE(panel.form->Label12->text(), QStringLiteral(" 1 CR "));
+    QCOMPARE(panel.form->Label25->text(), QStringLiteral(" COMPUTER 1"));
     QVERIFY(panel.boxes.isEmpty());
 }
 
