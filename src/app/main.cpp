@@ -1,11 +1,11 @@
-#include "app/form1.h"
-#include "app/layout_builder.h"
+// The program's start: what needs no window (help, version, port listing, scripted commands)
+// runs here on Qt Core alone; the window is loaded from its module only when it is wanted.
 #include "app/list_ports.h"
 #include "app/options.h"
-#include "app/quit_signals.h"
+#include "app/panel_module.h"
+#include "app/script_run.h"
 
-#include <QApplication>
-#include <QPushButton>
+#include <QCoreApplication>
 #include <cstdio>
 
 namespace
@@ -49,21 +49,15 @@ int main(int argc, char** argv)
             stdout);
         return 0;
     }
+    if (!options.sends.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        return runScript(options);
+    }
     if (!displayAvailable()) {
         std::fputs("zeva-control: no display available (set DISPLAY, run under xvfb-run, or set "
                    "QT_QPA_PLATFORM=offscreen)\n",
                    stderr);
         return 1;
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zeva-control"));
-    QApplication::setApplicationVersion(QStringLiteral(ZEVA_VERSION));
-    installFontSubstitutions();
-    Form1 form;
-    form.MSComm1.setDevices(options.com1, options.com2);
-    quitOnTerminationSignals(&form, [&form] { form.Command16_Click(); });
-    form.Form_Load();
-    form.show();
-    form.control(QStringLiteral("Command17"))->setFocus();
-    return app.exec();
+    return runPanel(argc, argv, options);
 }

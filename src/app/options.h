@@ -1,8 +1,12 @@
 #pragma once
-// The command line: which devices stand behind COM1 and COM2, or a listing of the ports there are.
-// Nothing else is configurable.
+// The command line: which devices stand behind COM1 and COM2, a listing of the ports there are,
+// or commands to send from a script. Nothing else is configurable.
 #include <QString>
 #include <QStringList>
+
+// The query buttons' reply window: what a scripted command waits for its reply by default.
+inline constexpr int kDefaultReplyTimeoutMs = 2000;
+inline constexpr int kMaxReplyTimeoutMs = 600'000;
 
 struct Options {
     QString com1;
@@ -10,7 +14,15 @@ struct Options {
     bool help = false;
     bool version = false;
     bool listPorts = false; // print the serial ports the system knows and exit
-    QString error;          // non-empty: the command line was not understood
+
+    // Scripted use: command texts without their CR, in command-line order. Non-empty: no window.
+    QStringList sends;
+    int port = 1; // which of COM1 and COM2
+    QString settings = QStringLiteral("19200,N,8,1");
+    int timeoutMs = kDefaultReplyTimeoutMs;
+    bool json = false;
+
+    QString error; // non-empty: the command line was not understood
 };
 
 QString defaultDevice(int port);
