@@ -8,6 +8,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZEVA_BENCH_BUILD:-$root/build-bench}
 logs=$build/bench-logs
+# python3-serial: the one-shot script that the scripted command line is measured against.
+"$root/scripts/deps.sh" python3-serial
 
 quick=0
 case "${1:-}" in
