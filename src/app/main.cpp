@@ -2,6 +2,7 @@
 #include "app/layout_builder.h"
 #include "app/list_ports.h"
 #include "app/options.h"
+#include "app/quit_signals.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -43,7 +44,9 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.listPorts) {
-        std::fputs(formatPortList(systemPorts()).toLocal8Bit().constData(), stdout);
+        std::fputs(
+            formatPortList(systemPorts(), {options.com1, options.com2}).toLocal8Bit().constData(),
+            stdout);
         return 0;
     }
     if (!displayAvailable()) {
@@ -58,6 +61,7 @@ int main(int argc, char** argv)
     installFontSubstitutions();
     Form1 form;
     form.MSComm1.setDevices(options.com1, options.com2);
+    quitOnTerminationSignals(&form, [&form] { form.Command16_Click(); });
     form.Form_Load();
     form.show();
     form.control(QStringLiteral("Command17"))->setFocus();
