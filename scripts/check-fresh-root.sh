@@ -45,7 +45,7 @@ if in_root ./scripts/run.sh; then echo "run.sh started without a display" >&2; e
 echo "answered in $(($(date +%s) - start)) s"
 
 step "scripts/run.sh under xvfb-run for 20 s"
-in_root "apt-get install -y -qq --no-install-recommends xvfb >/dev/null"
+in_root "apt-get install -y -qq --no-install-recommends xvfb xauth >/dev/null"
 status=0
 in_root "timeout 20 xvfb-run -a ./scripts/run.sh" || status=$?
 # 124: the panel was still open when the time ran out.

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # Before anything slow: without a display there is nothing to open the window on.
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
-    echo "run: no display available (set DISPLAY, or install the package xvfb and use" \
+    echo "run: no display available (set DISPLAY, or install the packages xvfb and xauth and use" \
         "xvfb-run scripts/run.sh)" >&2
     exit 1
 fi
