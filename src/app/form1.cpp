@@ -33,6 +33,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     setUpTimers();
     connectHandlers();
     connectPanel();
+    connectHistory();
     endProgram = [] { QCoreApplication::quit(); };
     setWindowHeightTwips(kDesignClientHeightTwips + chromeTwips());
     qApp->installEventFilter(this);
@@ -97,6 +98,7 @@ void Form1::connectHandlers()
     connect(&MSComm1, &SerialComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(&MSComm1, &SerialComm::lineLost, this, [this](const QString& description) {
         PortFailed = true;
+        history.addLineLost(description);
         showWarning(description);
     });
     const std::pair<const char*, void (Form1::*)()> clicks[] = {

@@ -19,6 +19,7 @@ void Form1::Form_Load()
     // A port that cannot be opened here is reported once, by the port choice just below,
     // which tries again because of the failure.
     if (MSComm1.setPortOpen(true)) PortFailed = true;
+    if (MSComm1.PortOpen()) notePortOpened();
     // Selecting the option in code runs its click, as a click by the operator would.
     Option1->setChecked(true);
     Option1_Click();
@@ -50,11 +51,13 @@ void Form1::selectPort(int port)
     // ends with the chosen port open, or with the warning.
     if (!failure && (wasOpen || PortFailed)) failure = MSComm1.setPortOpen(true);
     if (failure) {
+        history.addPortFailed(*failure);
         showWarning(*failure);
         (void)MSComm1.setCommPort(port == 1 ? 2 : 1);
         PortFailed = true;
         return;
     }
+    if (MSComm1.PortOpen() && (wasOpen || PortFailed)) notePortOpened();
     PortFailed = false;
     Frame8->hide();
 }
@@ -63,6 +66,7 @@ void Form1::selectSpeed(const QString& settings)
 {
     PortSettings = settings;
     (void)MSComm1.setSettings(PortSettings); // both strings are fixed and valid
+    history.addSpeedChanged(PortSettings);
     Frame8->hide();
 }
 

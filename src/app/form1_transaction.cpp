@@ -29,6 +29,7 @@ void Form1::Hyouji(const QString& text, int mode)
         // A closed port sends nothing; the exchange still runs and ends with the time-out mark.
         (void)MSComm1.Output(text);
         Label11->setText(DisplayForm(text));
+        history.addTx(text, HoldCode != 0 && Timer1.isActive());
         enableTimer(Timer2);
         AwaitingReply = 1;
         enableTimer(Timer4);
@@ -37,13 +38,16 @@ void Form1::Hyouji(const QString& text, int mode)
     Label12->setText(DisplayForm(text));
     const Decoded decoded = decodeReply(LastCommand, Label12->text());
     if (decoded.status) Label25->setText(*decoded.status);
+    if (decoded.status) history.addStatus(*decoded.status);
     if (decoded.readingValue) ReadingValue = *decoded.readingValue;
 }
 
 void Form1::MSComm1_OnComm()
 {
     if (MSComm1.CommEvent() != SerialComm::kEvReceive) return;
-    appendBounded(RxBuffer, MSComm1.Input());
+    const QString piece = MSComm1.Input();
+    history.addRx(piece, Timer2.isActive());
+    appendBounded(RxBuffer, piece);
     AwaitingReply = 0;
     Hyouji(RxBuffer, 2);
 }
@@ -51,6 +55,7 @@ void Form1::MSComm1_OnComm()
 void Form1::Timer2_Timer()
 {
     if (AwaitingReply == 1) Label12->setText(kTimeOutMark);
+    if (AwaitingReply == 1) history.addTimeOut(kTimeOutMark);
     Timer2.stop();
     RxBuffer.clear();
     AwaitingReply = 0;

@@ -2,6 +2,7 @@
 #include "app/layout_builder.h"
 #include "app/list_ports.h"
 #include "app/options.h"
+#include "history/history_log.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -46,6 +47,15 @@ int main(int argc, char** argv)
         std::fputs(formatPortList(systemPorts()).toLocal8Bit().constData(), stdout);
         return 0;
     }
+    // Opened before anything else so that a log that cannot be written stops the start at once.
+    HistoryLog log;
+    if (!options.logPath.isEmpty()) {
+        if (const auto failure = log.open(options.logPath)) {
+            std::fprintf(stderr, "zeva-control: cannot open the history log %s: %s\n",
+                         qPrintable(options.logPath), qPrintable(*failure));
+            return kUsageExitCode;
+        }
+    }
     if (!displayAvailable()) {
         std::fputs("zeva-control: no display available (set DISPLAY, run under xvfb-run, or set "
                    "QT_QPA_PLATFORM=offscreen)\n",
@@ -58,6 +68,7 @@ int main(int argc, char** argv)
     installFontSubstitutions();
     Form1 form;
     form.MSComm1.setDevices(options.com1, options.com2);
+    if (log.isOpen()) form.attachLog(log);
     form.Form_Load();
     form.show();
     form.control(QStringLiteral("Command17"))->setFocus();

@@ -31,19 +31,17 @@ Options parseOptions(const QStringList& args)
             o.version = true;
         } else if (name == QLatin1String("--list-ports") && !hasValue) {
             o.listPorts = true;
-        } else if (name == QLatin1String("--com1") || name == QLatin1String("--com2")) {
-            if (!hasValue) {
-                if (i + 1 >= args.size()) {
-                    o.error = QStringLiteral("option %1 needs a device path").arg(name);
-                    return o;
-                }
-                value = args.at(++i);
-            }
+        } else if (name == QLatin1String("--com1") || name == QLatin1String("--com2") ||
+                   name == QLatin1String("--log")) {
+            const bool log = name == QLatin1String("--log");
+            if (!hasValue && i + 1 < args.size()) value = args.at(++i);
             if (value.isEmpty()) {
-                o.error = QStringLiteral("option %1 needs a device path").arg(name);
+                o.error = QStringLiteral("option %1 needs a %2")
+                              .arg(name, log ? QStringLiteral("file name")
+                                             : QStringLiteral("device path"));
                 return o;
             }
-            (name == QLatin1String("--com1") ? o.com1 : o.com2) = value;
+            (log ? o.logPath : name == QLatin1String("--com1") ? o.com1 : o.com2) = value;
         } else {
             o.error = QStringLiteral("unknown option '%1'").arg(arg);
             return o;
@@ -55,12 +53,14 @@ Options parseOptions(const QStringList& args)
 QString usageText()
 {
     return QStringLiteral(
-               "Usage: zeva-control [--com1 DEVICE] [--com2 DEVICE]\n"
+               "Usage: zeva-control [--com1 DEVICE] [--com2 DEVICE] [--log FILE]\n"
                "       zeva-control --list-ports\n"
                "Remote-control panel for the projector on a serial line.\n\n"
                "  --com1 DEVICE  device behind the COM1 option (default %1)\n"
                "  --com2 DEVICE  device behind the COM2 option (default %2)\n"
                "                 any path: /dev/ttyUSB0, /dev/serial/by-id/..., /dev/pts/N\n"
+               "  --log FILE     append every command, reply, status and port event to FILE,\n"
+               "                 one line each (Ctrl+H shows them in the History window)\n"
                "  --list-ports   list the serial ports this system knows and exit\n"
                "  --help         show this help and exit\n"
                "  --version      show the version and exit\n")

@@ -1,6 +1,6 @@
 #pragma once
 // The command line: which devices stand behind COM1 and COM2, or a listing of the ports there are.
-// Nothing else is configurable.
+// and the history log. Nothing else is configurable.
 #include <QString>
 #include <QStringList>
 
@@ -10,6 +10,7 @@ struct Options {
     bool help = false;
     bool version = false;
     bool listPorts = false; // print the serial ports the system knows and exit
+    QString logPath;        // non-empty: append the exchange history to this file
     QString error;          // non-empty: the command line was not understood
 };
 

@@ -1,0 +1,145 @@
+#include "app/history_window.h"
+
+#include "app/history_model.h"
+#include "history/history.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace
+{
+constexpr int kCountRefreshMs = 200; // the count line follows a flood without redrawing per entry
+// clang-format off
+constexpr int kColumnWidths[HistoryModel::ColumnCount] = {
+    // time  Δ    dir  text status
+       96,   76,  96,  330, 220};
+// clang-format on
+constexpr QSize kInitialSize(900, 420);
+} // namespace
+
+HistoryWindow::HistoryWindow(ExchangeHistory& history, QWidget* parent)
+    : QWidget(parent, Qt::Window), history_(history), model_(new HistoryModel(history, this)),
+      filter_(new HistoryFilter(this))
+{
+    setWindowTitle(QStringLiteral("History"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    filter_->setSourceModel(model_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(buildToolbar());
+    table_ = new QTableView(this);
+    layout->addWidget(table_);
+    setUpTable();
+    countTimer_ = new QTimer(this);
+    countTimer_->setTimerType(Qt::PreciseTimer);
+    countTimer_->setSingleShot(true);
+    countTimer_->setInterval(kCountRefreshMs);
+    connect(countTimer_, &QTimer::timeout, this, &HistoryWindow::updateCount);
+    connect(&history, &ExchangeHistory::appended, countTimer_, [this] {
+        if (!countTimer_->isActive()) countTimer_->start();
+    });
+    connect(&history, &ExchangeHistory::cleared, this, &HistoryWindow::updateCount);
+    auto* toggle = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
+    connect(toggle, &QShortcut::activated, this, &HistoryWindow::toggleRequested);
+    updateCount();
+    resize(kInitialSize);
+}
+
+QWidget* HistoryWindow::buildToolbar()
+{
+    auto* bar = new QWidget(this);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    filterBox_ = new QLineEdit(bar);
+    filterBox_->setPlaceholderText(QStringLiteral("Filter: command, reply or status"));
+    filterBox_->setClearButtonEnabled(true);
+    hex_ = new QCheckBox(QStringLiteral("Hex"), bar);
+    follow_ = new QCheckBox(QStringLiteral("Follow newest"), bar);
+    follow_->setChecked(true);
+    auto* copy = new QPushButton(QStringLiteral("Copy"), bar);
+    auto* clear = new QPushButton(QStringLiteral("Clear"), bar);
+    count_ = new QLabel(bar);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{filterBox_, hex_, copy, clear, follow_, count_})
+        row->addWidget(w);
+    row->setStretch(0, 1);
+    connect(filterBox_, &QLineEdit::textChanged, filter_, &HistoryFilter::setNeedle);
+    connect(hex_, &QCheckBox::toggled, model_, &HistoryModel::setHexBytes);
+    connect(copy, &QPushButton::clicked, this, &HistoryWindow::copySelection);
+    connect(clear, &QPushButton::clicked, this, &HistoryWindow::clearHistory);
+    connect(follow_, &QCheckBox::toggled, this, &HistoryWindow::followIfWanted);
+    return bar;
+}
+
+void HistoryWindow::setUpTable()
+{
+    table_->setModel(filter_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setWordWrap(false);
+    table_->setAlternatingRowColors(true);
+    // Fixed sizes: measuring 100,000 rows to fit them would cost far more than opening.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+    table_->verticalHeader()->hide();
+    for (int column = 0; column < HistoryModel::ColumnCount; ++column)
+        table_->setColumnWidth(column, kColumnWidths[column]);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    auto* copy =
+        new QShortcut(QKeySequence::Copy, table_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(copy, &QShortcut::activated, this, &HistoryWindow::copySelection);
+    QScrollBar* bar = table_->verticalScrollBar();
+    // New rows move the end away: keep up with it while following.
+    connect(bar, &QScrollBar::rangeChanged, this, &HistoryWindow::followIfWanted);
+    // Scrolling up stops the following; coming back to the end resumes it.
+    connect(bar, &QScrollBar::actionTriggered, this, [this, bar] {
+        QTimer::singleShot(0, this,
+                           [this, bar] { follow_->setChecked(bar->value() >= bar->maximum()); });
+    });
+}
+
+void HistoryWindow::followIfWanted()
+{
+    if (follow_->isChecked()) table_->scrollToBottom();
+}
+
+QString HistoryWindow::selectedRowsText() const
+{
+    QModelIndexList selected = table_->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QStringList lines;
+    for (const QModelIndex& index : selected)
+        lines << model_->rowText(filter_->mapToSource(index).row());
+    return lines.join(QLatin1Char('\n'));
+}
+
+void HistoryWindow::copySelection() const
+{
+    const QString text = selectedRowsText();
+    if (!text.isEmpty()) QApplication::clipboard()->setText(text + QLatin1Char('\n'));
+}
+
+void HistoryWindow::clearHistory()
+{
+    history_.clear();
+}
+
+void HistoryWindow::updateCount()
+{
+    QString text = QStringLiteral("%1 entries").arg(history_.size());
+    if (history_.dropped() > 0)
+        text += QStringLiteral(", %1 older dropped").arg(history_.dropped());
+    count_->setText(text);
+}
