@@ -11,3 +11,5 @@ zeva_add_test(tst_faults SOURCES tst_faults.cpp support/form_harness.h support/s
     LIBS zeva_gui TIMEOUT 60)
 add_dependencies(tst_faults zeva-projector-sim zeva-control)
 zeva_add_test(tst_history SOURCES tst_history.cpp support/form_harness.h LIBS zeva_gui)
+zeva_add_test(tst_history_log SOURCES tst_history_log.cpp support/form_harness.h LIBS zeva_gui)
+add_dependencies(tst_history_log zeva-control)

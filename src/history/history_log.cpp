@@ -2,7 +2,11 @@
 
 #include "history/entry_text.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -24,9 +28,15 @@ HistoryLog::~HistoryLog() = default;
 
 std::optional<QString> HistoryLog::open(const QString& path)
 {
-    file_.setFileName(path);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    // Opened by hand: QFile's append mode seeks, which a device such as a terminal refuses.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+    if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return file_.errorString();
+    }
     path_ = path;
     return std::nullopt;
 }
