@@ -74,7 +74,7 @@ QWidget* HistoryWindow::buildToolbar()
          std::initializer_list<QWidget*>{filterBox_, hex_, copy, clear, follow_, count_})
         row->addWidget(w);
     row->setStretch(0, 1);
-    connect(filterBox_, &QLineEdit::textChanged, filter_, &HistoryFilter::setNeedle);
+    connect(filterBox_, &QLineEdit::textChanged, this, &HistoryWindow::setFilter);
     connect(hex_, &QCheckBox::toggled, model_, &HistoryModel::setHexBytes);
     connect(copy, &QPushButton::clicked, this, &HistoryWindow::copySelection);
     connect(clear, &QPushButton::clicked, this, &HistoryWindow::clearHistory);
@@ -84,7 +84,7 @@ QWidget* HistoryWindow::buildToolbar()
 
 void HistoryWindow::setUpTable()
 {
-    table_->setModel(filter_);
+    table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setWordWrap(false);
@@ -109,6 +109,17 @@ void HistoryWindow::setUpTable()
     });
 }
 
+void HistoryWindow::setFilter(const QString& needle)
+{
+    // Without a filter the table reads the model itself: a proxy over 100,000 rows would double
+    // the cost of opening and of every new entry.
+    filter_->setNeedle(needle);
+    QAbstractItemModel* wanted = needle.isEmpty() ? static_cast<QAbstractItemModel*>(model_)
+                                                  : static_cast<QAbstractItemModel*>(filter_);
+    if (table_->model() != wanted) table_->setModel(wanted);
+    followIfWanted();
+}
+
 void HistoryWindow::followIfWanted()
 {
     if (follow_->isChecked()) table_->scrollToBottom();
@@ -120,8 +131,9 @@ QString HistoryWindow::selectedRowsText() const
     std::sort(selected.begin(), selected.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     QStringList lines;
+    const bool filtered = table_->model() == filter_;
     for (const QModelIndex& index : selected)
-        lines << model_->rowText(filter_->mapToSource(index).row());
+        lines << model_->rowText(filtered ? filter_->mapToSource(index).row() : index.row());
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -39,6 +39,7 @@ class HistoryWindow : public QWidget
   private:
     QWidget* buildToolbar();
     void setUpTable();
+    void setFilter(const QString& needle);
     void followIfWanted();
 
     ExchangeHistory& history_;
