@@ -55,6 +55,7 @@ if [[ -x $bin/zeva-bench-receive ]]; then
 fi
 run history "$bin/zeva-bench-history"
 run flood "$bin/zeva-bench-flood" "$flood_s"
+run flood-history "$bin/zeva-bench-flood" "$flood_s" --history
 echo "waiting for the soak..." >&2
 wait "$soak_pid" || echo "soak exited with status $?" >&2
 
@@ -77,7 +78,7 @@ for name in startup press; do
     awk -F'\t' '$1 == "ROW" { printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }' "$logs/$name.txt"
 done
 hold_row
-for name in receive history flood soak; do
+for name in receive history flood flood-history soak; do
     [[ -f $logs/$name.txt ]] || continue
     awk -F'\t' '$1 == "ROW" { printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }' "$logs/$name.txt"
 done

@@ -150,8 +150,10 @@ void TestHistory::exchanges()
     const quint64 from = history.endSeq();
     HistoryModel live(history); // follows entry by entry
     const int firstRow = live.rowCount();
-    for (const QString& step : script)
+    for (const QString& step : script) {
         QVERIFY2(runStep(h, step), qPrintable(step));
+        live.flush(); // step by step: the rows follow as a window would
+    }
     QCOMPARE(entriesSince(history, from), entries);
     if (!rows.isEmpty()) QCOMPARE(rowsOf(live, firstRow), rows);
     // A window opened afterwards shows the same rows as one that watched them come.
@@ -196,12 +198,14 @@ void TestHistory::boundDropsTheOldest()
     for (int i = 0; i < ExchangeHistory::kCapacity; ++i)
         history.addRx(QString::number(i), false);
     QCOMPARE(history.dropped(), 0u);
+    model.flush();
     QCOMPARE(model.rowCount(), ExchangeHistory::kCapacity);
     history.addRx(u"newest", false); // entry 100,001
     QCOMPARE(history.size(), ExchangeHistory::kCapacity);
     QCOMPARE(history.dropped(), 1u);
     QCOMPARE(history.text(history.entry(history.firstSeq())), QStringLiteral("1"));
     QCOMPARE(history.text(history.entry(history.endSeq() - 1)), QStringLiteral("newest"));
+    model.flush();
     QCOMPARE(model.rowCount(), ExchangeHistory::kCapacity);
     QCOMPARE(model.cellText(0, HistoryModel::TextColumn), QStringLiteral(" 1 "));
     history.clear();

@@ -157,6 +157,7 @@ void TestHistoryWindow::filter()
         shown << view->index(row, HistoryModel::DirectionColumn).data().toString();
     QCOMPARE(shown, directions);
     history.addTx(u"CR0\r", false); // new rows meet the filter too
+    window.model()->flush();
     QCOMPARE(view->rowCount(), directions.size() + (needle.isEmpty() || needle == "cr0" ? 1 : 0));
 }
 
@@ -170,6 +171,7 @@ void TestHistoryWindow::followNewestStopsWhileScrolledUp()
     const auto addAndSettle = [&](int n) {
         for (int i = 0; i < n; ++i)
             history.addTx(QStringLiteral("C%1\r").arg(i), false);
+        window.model()->flush();
         QTest::qWait(20);
     };
     addAndSettle(300);
@@ -265,6 +267,9 @@ void TestHistoryWindow::upAndDownInTheCommandEntry()
     h.peer.drain();
     QTest::keyClick(f.Text1, Qt::Key_Return); // Enter still sends nothing
     QCOMPARE(h.peer.read(0, 100), QByteArray());
+    QTest::keyClick(f.Text1, Qt::Key_H, Qt::ControlModifier); // seen first by the window
+    QVERIFY(f.historyWindow() && f.historyWindow()->isVisible());
+    QCOMPARE(f.Text1->text(), QStringLiteral("C0"));
 }
 
 QTEST_MAIN(TestHistoryWindow)

@@ -6,27 +6,47 @@
 #include <QDateTime>
 
 HistoryModel::HistoryModel(const ExchangeHistory& history, QObject* parent)
-    : QAbstractTableModel(parent), history_(history), rows_(history), count_(int(rows_.size()))
+    : QAbstractTableModel(parent), history_(history), rows_(history), count_(int(rows_.size())),
+      taken_(history.endSeq())
 {
-    connect(&history, &ExchangeHistory::appended, this, &HistoryModel::onAppended);
+    batch_.setTimerType(Qt::PreciseTimer);
+    batch_.setSingleShot(true);
+    batch_.setInterval(kBatchMs);
+    connect(&batch_, &QTimer::timeout, this, &HistoryModel::flush);
+    connect(&history, &ExchangeHistory::appended, this, [this] {
+        if (!batch_.isActive()) batch_.start();
+    });
     connect(&history, &ExchangeHistory::cleared, this, &HistoryModel::onCleared);
 }
 
-void HistoryModel::onAppended(quint64 seq)
+void HistoryModel::flush()
 {
-    const HistoryRows::TailChange c = rows_.append(seq);
-    const int from = int(c.from);
-    const int kept = int(qMin(c.removed, c.inserted));
-    if (c.removed > c.inserted) {
-        beginRemoveRows({}, from + kept, from + int(c.removed) - 1);
-        count_ = int(rows_.size());
+    batch_.stop();
+    if (taken_ >= history_.endSeq()) return;
+    if (taken_ < history_.firstSeq()) {
+        // Entries went before the table saw them: start over from what is kept.
+        onCleared();
+        return;
+    }
+    // Every step replaces the rows from some point to the end: together they replace from the
+    // earliest such point.
+    const qsizetype oldCount = count_;
+    qsizetype from = oldCount;
+    for (; taken_ < history_.endSeq(); ++taken_)
+        from = qMin(from, rows_.append(taken_).from);
+    const qsizetype newCount = rows_.size();
+    const qsizetype kept = qMax<qsizetype>(0, qMin(oldCount, newCount) - from);
+    if (oldCount > newCount) {
+        beginRemoveRows({}, int(from + kept), int(oldCount - 1));
+        count_ = int(newCount);
         endRemoveRows();
-    } else if (c.inserted > c.removed) {
-        beginInsertRows({}, from + kept, from + int(c.inserted) - 1);
-        count_ = int(rows_.size());
+    } else if (newCount > oldCount) {
+        beginInsertRows({}, int(from + kept), int(newCount - 1));
+        count_ = int(newCount);
         endInsertRows();
     }
-    if (kept > 0) Q_EMIT dataChanged(index(from, 0), index(from + kept - 1, ColumnCount - 1));
+    if (kept > 0)
+        Q_EMIT dataChanged(index(int(from), 0), index(int(from + kept - 1), ColumnCount - 1));
     if (const qsizetype stale = rows_.staleFrontRows()) {
         beginRemoveRows({}, 0, int(stale) - 1);
         rows_.dropFront(stale);
@@ -37,9 +57,11 @@ void HistoryModel::onAppended(quint64 seq)
 
 void HistoryModel::onCleared()
 {
+    batch_.stop();
     beginResetModel();
     rows_.reset();
     count_ = int(rows_.size());
+    taken_ = history_.endSeq();
     endResetModel();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
+#include <QTimer>
 
 class HistoryModel : public QAbstractTableModel
 {
@@ -23,6 +24,12 @@ class HistoryModel : public QAbstractTableModel
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Takes in the entries that came since the last time. New entries are taken in together a
+    // moment after they come, so that a flood redraws the table a few times a second, not per
+    // piece.
+    void flush();
+    static constexpr int kBatchMs = 50;
+
     QString cellText(int row, int column) const;
     // The row's cells as a technician pastes them into a report: separated by tabs.
     QString rowText(int row) const;
@@ -30,7 +37,6 @@ class HistoryModel : public QAbstractTableModel
     bool matches(int row, const QString& needle) const;
 
   private:
-    void onAppended(quint64 seq);
     void onCleared();
     QString textCell(const HistoryRow& row) const;
     QString statusCell(const HistoryRow& row) const;
@@ -38,7 +44,9 @@ class HistoryModel : public QAbstractTableModel
 
     const ExchangeHistory& history_;
     HistoryRows rows_;
-    int count_ = 0; // the rows the views have been told about
+    int count_ = 0;     // the rows the views have been told about
+    quint64 taken_ = 0; // entries before this one are in rows_
+    QTimer batch_;
     bool hex_ = false;
 };
 
