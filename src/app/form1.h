@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -121,6 +122,9 @@ class Form1 : public QWidget
     void selectPort(int port);
     void selectSpeed(const QString& settings);
     void showWarning(const QString& text);
+    CommError openPort();
+    void forgetReceived();
+    bool clickFocusedButton(QWidget* target, const QKeyEvent* key);
     int chromeTwips() const;
     void centreWithDesignedHeight();
     bool handleAdjusterMouse(QObject* watched, QEvent* event);
@@ -135,6 +139,7 @@ class Form1 : public QWidget
     QHash<const QObject*, const AdjusterRow*> adjusterOf_;
     const AdjusterRow* heldRow_ = nullptr; // the adjuster whose release is still due
     QPointer<HistoryWindow> historyWindow_;
+    qsizetype replyStart_ = 0;             // where the reply to LastCommand begins in RxBuffer
 };
 
 // Enabling a running timer leaves its count alone; enabling a stopped one starts it.

@@ -13,12 +13,12 @@ void Form1::Form_Load()
     setWindowHeightTwips(kCompactHeightTwips);
     HoldCode = 0;
     AwaitingReply = 0;
-    RxBuffer.clear();
+    forgetReceived();
     (void)MSComm1.setCommPort(1);
     (void)MSComm1.setSettings(PortSettings);
     // A port that cannot be opened here is reported once, by the port choice just below,
     // which tries again because of the failure.
-    if (MSComm1.setPortOpen(true)) PortFailed = true;
+    if (openPort()) PortFailed = true;
     if (MSComm1.PortOpen()) notePortOpened();
     // Selecting the option in code runs its click, as a click by the operator would.
     Option1->setChecked(true);
@@ -34,8 +34,10 @@ void Form1::centreWithDesignedHeight()
     const QRect area = screen->geometry();
     const int outerWidth = frameGeometry().width();
     const int outerHeight = (kDesignClientHeightTwips + chromeTwips()) / kTwipsPerPixel;
-    move(area.left() + (area.width() - outerWidth) / 2,
-         area.top() + (area.height() - outerHeight) / 2);
+    // On a screen shorter than the full window the title bar must stay reachable.
+    const QRect usable = screen->availableGeometry();
+    move(qMax(usable.left(), area.left() + (area.width() - outerWidth) / 2),
+         qMax(usable.top(), area.top() + (area.height() - outerHeight) / 2));
 }
 
 void Form1::selectPort(int port)
@@ -49,7 +51,7 @@ void Form1::selectPort(int port)
     if (CommError e = MSComm1.setCommPort(port); e && !failure) failure = e;
     // After a failure the port is closed although the operator wants it open: a port choice
     // ends with the chosen port open, or with the warning.
-    if (!failure && (wasOpen || PortFailed)) failure = MSComm1.setPortOpen(true);
+    if (!failure && (wasOpen || PortFailed)) failure = openPort();
     if (failure) {
         history.addPortFailed(*failure);
         showWarning(*failure);
@@ -60,6 +62,14 @@ void Form1::selectPort(int port)
     if (MSComm1.PortOpen() && (wasOpen || PortFailed)) notePortOpened();
     PortFailed = false;
     Frame8->hide();
+}
+
+CommError Form1::openPort()
+{
+    CommError failure = MSComm1.setPortOpen(true);
+    // Characters from a previous line belong to no reply on this one.
+    if (!failure) forgetReceived();
+    return failure;
 }
 
 void Form1::selectSpeed(const QString& settings)
