@@ -116,8 +116,10 @@ void TestHistory::exchanges_data()
                               << QStringList{"TX| C 0 0 CR |", "TIMEOUT| X X X X|"};
     QTest::newRow("two queries in one window")
         << QStringList{"send CR1", "reply 1\r", "send CR0", "reply 00\r", "end"}
-        << QStringList{"TX#1 CR1\r", "RX#1 1\r", "STATUS#1  COMPUTER 1", "TX#2 CR0\r", "RX#2 00\r"}
-        << QStringList{"TX| C R 1 CR |", "RX| 1 CR | COMPUTER 1", "TX| C R 0 CR |", "RX| 0 0 CR |"};
+        << QStringList{"TX#1 CR1\r", "RX#1 1\r",  "STATUS#1  COMPUTER 1",
+                       "TX#2 CR0\r", "RX#2 00\r", "STATUS#2  Power ON"}
+        << QStringList{"TX| C R 1 CR |", "RX| 1 CR | COMPUTER 1", "TX| C R 0 CR |",
+                       "RX| 0 0 CR | Power ON"};
     QTest::newRow("late piece belongs to no command")
         << QStringList{"send C00", "end", "reply 7"}
         << QStringList{"TX#1 C00\r", "TIMEOUT#1  X X X X", "RX#0 7"}
