@@ -66,6 +66,7 @@ int main(int argc, char** argv)
     form.toggleHistoryWindow();
     HistoryWindow* window = form.historyWindow();
     window->resize(860, 300);
+    window->table()->setFocus();
     wait(300);
     const bool saved = window->grab().save(QString::fromLocal8Bit(argv[2]));
     sim.terminate();
