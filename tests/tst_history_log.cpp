@@ -167,9 +167,15 @@ void TestHistoryLog::deletedLogGivesOneMessageAndPanelGoesOn()
         h.form->Hyouji(h.form->LastCommand, 1);
         QCOMPARE(h.sent(4), QByteArray("C00\r"));
     }
+    QVERIFY(waitUntil([&] { return !h.boxes.isEmpty(); }));
+    QTest::qWait(50);
     QCOMPARE(h.boxes.size(), 1);
     QVERIFY2(h.boxes.first().contains(path), qPrintable(h.boxes.first()));
-    QVERIFY(!QFile::exists(path)); // not brought back
+    QVERIFY(!QFile::exists(path));          // not brought back
+    h.form->Hyouji(h.form->LastCommand, 1); // and the panel goes on
+    QCOMPARE(h.sent(4), QByteArray("C00\r"));
+    QTest::qWait(50);
+    QCOMPARE(h.boxes.size(), 1);
     QCOMPARE(h.form->Label11->text(), QStringLiteral(" C 0 0 CR "));
 }
 

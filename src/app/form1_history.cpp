@@ -49,7 +49,8 @@ void Form1::toggleHistoryWindow()
 void Form1::attachLog(HistoryLog& log)
 {
     log.attach(history);
-    connect(&log, &HistoryLog::failed, this, &Form1::showWarning);
+    // The failure is found inside a transmission: the modal box waits until it has been handled.
+    connect(&log, &HistoryLog::failed, this, &Form1::showWarning, Qt::QueuedConnection);
 }
 
 void Form1::notePortOpened()
