@@ -12,6 +12,8 @@ class TestHistory : public QObject
   private Q_SLOTS:
     void exchanges_data();
     void exchanges();
+    void foldingOfRuns_data();
+    void foldingOfRuns();
     void portOpeningNamesDeviceAndSettings();
     void entriesCarryTimeAndDelta();
     void boundDropsTheOldest();
@@ -161,6 +163,60 @@ void TestHistory::exchanges()
     // A window opened afterwards shows the same rows as one that watched them come.
     HistoryModel later(history);
     QCOMPARE(rowsOf(later, 0), rowsOf(live, 0));
+}
+
+void TestHistory::foldingOfRuns_data()
+{
+    // "P" a press, "H" a held repeat (both of C47), "a" ACK, "q" "?", "t" a time-out.
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QStringList>("rows");
+    const QString tx = QStringLiteral("TX| C 4 7 CR |");
+    QTest::newRow("one press") << "Pa" << QStringList{tx, "RX| ACK |"};
+    QTest::newRow("press and two repeats")
+        << "PaHaHa" << QStringList{"TX| C 4 7 CR  ×3|each answered ACK"};
+    QTest::newRow("repeat still waiting for its answer")
+        << "PaHaH" << QStringList{"TX| C 4 7 CR  ×2|each answered ACK", tx};
+    QTest::newRow("repeat answered twice unfolds")
+        << "PaHaa" << QStringList{tx, "RX| ACK |", tx, "RX| ACK |", "RX| ACK |"};
+    QTest::newRow("third answered twice leaves the first two")
+        << "PaHaHaa"
+        << QStringList{"TX| C 4 7 CR  ×2|each answered ACK", tx, "RX| ACK |", "RX| ACK |"};
+    QTest::newRow("other answer starts a new run")
+        << "PaHaHqHq"
+        << QStringList{"TX| C 4 7 CR  ×2|each answered ACK", "TX| C 4 7 CR  ×2|each answered ?"};
+    QTest::newRow("presses do not fold") << "PaPa" << QStringList{tx, "RX| ACK |", tx, "RX| ACK |"};
+    QTest::newRow("time-outs fold too")
+        << "PtHtHt" << QStringList{"TX| C 4 7 CR  ×3|each timed out"};
+    QTest::newRow("unanswered") << "PHH" << QStringList{"TX| C 4 7 CR  ×3|each unanswered"};
+}
+
+void TestHistory::foldingOfRuns()
+{
+    QFETCH(QString, events);
+    QFETCH(QStringList, rows);
+    ExchangeHistory history;
+    HistoryModel live(history);
+    for (const QChar event : events) {
+        switch (event.toLatin1()) {
+        case 'P':
+        case 'H':
+            history.addTx(u"C47\r", event == QLatin1Char('H'));
+            break;
+        case 'a':
+            history.addRx(u"\x06", true);
+            break;
+        case 'q':
+            history.addRx(u"?", true);
+            break;
+        case 't':
+            history.addTimeOut(u" X X X X");
+            break;
+        }
+        live.flush();
+    }
+    QCOMPARE(rowsOf(live, 0), rows);
+    HistoryModel later(history);
+    QCOMPARE(rowsOf(later, 0), rows);
 }
 
 void TestHistory::portOpeningNamesDeviceAndSettings()
