@@ -112,32 +112,63 @@ double fill(ExchangeHistory& history)
     return bench::rssMiB() - before;
 }
 
+// Counts the paints of a widget, so that a frame is timed only once it has really been drawn.
+class PaintProbe : public QObject
+{
+  public:
+    explicit PaintProbe(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// Runs the event loop until the probe has seen one paint more than `before`.
+void waitForPaint(const PaintProbe& probe, int before)
+{
+    QElapsedTimer limit;
+    limit.start();
+    while (probe.paints <= before && limit.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+}
+
 // Ctrl+H on a running panel: from the key to the end of the table's first paint.
 double openWindow(Form1& form)
 {
     QElapsedTimer clock;
     clock.start();
     form.Form_KeyDown(Qt::Key_H, 2);
-    form.historyWindow()->table()->viewport()->repaint();
+    PaintProbe probe(form.historyWindow()->table()->viewport());
+    waitForPaint(probe, 0);
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
-double worstScrollFrame(HistoryWindow& window)
+std::vector<double> scrollFrames(HistoryWindow& window)
 {
     QScrollBar* bar = window.table()->verticalScrollBar();
+    PaintProbe probe(window.table()->viewport());
     std::mt19937 random(7);
     std::vector<double> ms;
     QElapsedTimer clock;
     for (int i = 0; i < 200; ++i) {
+        const int before = probe.paints;
+        const int from = bar->value();
         clock.start();
+        // A page up (or down near the top), then a jump anywhere, as a scrolling operator does.
         if (i % 2)
             bar->setValue(int(random() % quint32(bar->maximum() + 1)));
         else
-            bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-        window.table()->viewport()->repaint();
+            bar->triggerAction(from > bar->pageStep() ? QAbstractSlider::SliderPageStepSub
+                                                      : QAbstractSlider::SliderPageStepAdd);
+        if (bar->value() == from) continue; // nothing moved, nothing to draw
+        waitForPaint(probe, before);
         ms.push_back(double(clock.nsecsElapsed()) / 1e6);
     }
-    return bench::percentile(ms, 1.0);
+    return ms;
 }
 
 } // namespace
@@ -160,8 +191,10 @@ int main(int argc, char** argv)
     bench::summaryRow("history: window opens on 100,000 entries", bench::format("%.1f ms", openMs),
                       "≤ 100 ms", openMs <= kMaxOpenMs);
     HistoryWindow* window = form.historyWindow();
-    const double frame = worstScrollFrame(*window);
-    bench::summaryRow("history: scrolling, worst frame of 200", bench::format("%.1f ms", frame),
-                      "≤ 16 ms", frame <= kMaxFrameMs);
+    const std::vector<double> frames = scrollFrames(*window);
+    const double worst = bench::percentile(frames, 1.0);
+    bench::summaryRow("history: scrolling 100,000 entries, frames (median / worst)",
+                      bench::format("%.1f ms / %.1f ms", bench::percentile(frames, 0.5), worst),
+                      "worst ≤ 16 ms", worst <= kMaxFrameMs);
     return 0;
 }
