@@ -107,6 +107,10 @@ void TestHistoryWindow::copyGivesSelectedRowsAsText()
     QCOMPARE(lines[1].section(QLatin1Char('\t'), 2), QStringLiteral("TIMEOUT\t X X X X\t"));
     window.copySelection();
     QCOMPARE(QApplication::clipboard()->text(), lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    QApplication::clipboard()->clear();
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier); // Ctrl+C copies the same
+    QCOMPARE(QApplication::clipboard()->text(), lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
 
 void TestHistoryWindow::hexViewOfEveryByte()

@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,9 +97,7 @@ void HistoryWindow::setUpTable()
     for (int column = 0; column < HistoryModel::ColumnCount; ++column)
         table_->setColumnWidth(column, kColumnWidths[column]);
     table_->horizontalHeader()->setStretchLastSection(true);
-    auto* copy =
-        new QShortcut(QKeySequence::Copy, table_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-    connect(copy, &QShortcut::activated, this, &HistoryWindow::copySelection);
+    table_->installEventFilter(this); // Ctrl+C
     QScrollBar* bar = table_->verticalScrollBar();
     // New rows move the end away: keep up with it while following.
     connect(bar, &QScrollBar::rangeChanged, this, &HistoryWindow::followIfWanted);
@@ -118,6 +117,17 @@ void HistoryWindow::setFilter(const QString& needle)
                                                   : static_cast<QAbstractItemModel*>(filter_);
     if (table_->model() != wanted) table_->setModel(wanted);
     followIfWanted();
+}
+
+bool HistoryWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The table's own Ctrl+C copies one cell: it copies the selected rows here instead.
+    if (watched == table_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copySelection();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void HistoryWindow::followIfWanted()

@@ -36,6 +36,9 @@ class HistoryWindow : public QWidget
   Q_SIGNALS:
     void toggleRequested(); // Ctrl+H inside this window
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     QWidget* buildToolbar();
     void setUpTable();
