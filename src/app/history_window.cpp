@@ -40,6 +40,7 @@ HistoryWindow::HistoryWindow(ExchangeHistory& history, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildToolbar());
     table_ = new QTableView(this);
+    table_->setAccessibleName(QStringLiteral("Exchange history"));
     layout->addWidget(table_);
     setUpTable();
     countTimer_ = new QTimer(this);
@@ -70,6 +71,11 @@ QWidget* HistoryWindow::buildToolbar()
     follow_->setChecked(true);
     auto* copy = new QPushButton(QStringLiteral("Copy"), bar);
     auto* clear = new QPushButton(QStringLiteral("Clear"), bar);
+    filterBox_->setAccessibleName(QStringLiteral("Filter"));
+    hex_->setToolTip(QStringLiteral("Show the bytes of commands and replies in hex"));
+    copy->setToolTip(QStringLiteral("Copy the selected rows, cells separated by tabs (Ctrl+C)"));
+    clear->setToolTip(QStringLiteral("Empty the history (the log keeps everything)"));
+    follow_->setToolTip(QStringLiteral("Keep the newest row in view; scrolling up turns it off"));
     count_ = new QLabel(bar);
     for (QWidget* w :
          std::initializer_list<QWidget*>{filterBox_, hex_, copy, clear, follow_, count_})
