@@ -28,7 +28,7 @@ class HistoryModel : public QAbstractTableModel
     // moment after they come, so that a flood redraws the table a few times a second, not per
     // piece.
     void flush();
-    static constexpr int kBatchMs = 50;
+    static constexpr int kBatchMs = 100;
 
     QString cellText(int row, int column) const;
     // The row's cells as a technician pastes them into a report: separated by tabs.
