@@ -4,7 +4,8 @@ if(NOT TARGET zeva_fuzz_entries)
     add_library(zeva_fuzz_entries STATIC
         ${CMAKE_CURRENT_LIST_DIR}/fuzz_entries.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fuzz_entries.h
-        ${CMAKE_CURRENT_LIST_DIR}/fuzz_receive_path.cpp)
+        ${CMAKE_CURRENT_LIST_DIR}/fuzz_receive_path.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/fuzz_telnet.cpp)
     target_include_directories(zeva_fuzz_entries PUBLIC ${CMAKE_CURRENT_LIST_DIR})
     target_link_libraries(zeva_fuzz_entries PUBLIC zeva_gui)
 endif()

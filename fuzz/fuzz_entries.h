@@ -19,6 +19,8 @@ void fuzzLineSettings(const uint8_t* data, size_t size);
 // Byte 0 picks LastCommand; the rest is a list of steps separated by kStepMarker, each a
 // control byte and a piece (see fuzz_receive_path.cpp).
 void fuzzReceivePath(const uint8_t* data, size_t size);
+// Bytes from an RFC 2217 server through the Telnet parser (see fuzz_telnet.cpp).
+void fuzzTelnet(const uint8_t* data, size_t size);
 // Deletes the window fuzzReceivePath keeps between inputs (before the application goes).
 void fuzzReceivePathShutdown();
 

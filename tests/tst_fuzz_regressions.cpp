@@ -26,6 +26,7 @@ const Target kTargets[] = {
     {"number_reader",  fuzzNumberReader},
     {"line_settings",  fuzzLineSettings},
     {"receive_path",   fuzzReceivePath},
+    {"telnet",         fuzzTelnet},
 };
 // clang-format on
 

@@ -1,3 +1,4 @@
+#include "app/default_devices.h"
 #include "app/list_ports.h"
 
 #include <QFile>
@@ -30,11 +31,13 @@ void TestListPorts::formatting_data()
 {
     QTest::addColumn<QList<PortRecord>>("ports");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QStringList>("com"); // what COM1 and COM2 stand for
 
     QTest::newRow("no ports: a clear message")
         << QList<PortRecord>{}
         << QStringLiteral("No serial ports found. Plug in the serial adapter and run zeva-control "
-                          "--list-ports again, or pass any device path with --com1 DEVICE.\n");
+                          "--list-ports again, or pass any device path with --com1 DEVICE.\n")
+        << QStringList{};
     QTest::newRow("USB adapter with every field")
         << QList<PortRecord>{{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A1B2C3", {kByIdFtdi}}}
         << kHeader +
@@ -43,19 +46,23 @@ void TestListPorts::formatting_data()
                "  maker:         FTDI\n"
                "  serial number: A1B2C3\n"
                "  by-id:         " +
-               kByIdFtdi + "\n";
+               kByIdFtdi + "\n"
+        << QStringList{};
     QTest::newRow("built-in port: path only")
-        << QList<PortRecord>{{"/dev/ttyS0", {}, {}, {}, {}}} << kHeader + "\n/dev/ttyS0\n";
+        << QList<PortRecord>{{"/dev/ttyS0", {}, {}, {}, {}}} << kHeader + "\n/dev/ttyS0\n"
+        << QStringList{};
     QTest::newRow("numbered ports sort as numbers")
         << QList<PortRecord>{{"/dev/ttyS10", {}, {}, {}, {}},
                              {"/dev/ttyUSB0", {}, {}, {}, {}},
                              {"/dev/ttyS2", {}, {}, {}, {}}}
-        << kHeader + "\n/dev/ttyS2\n\n/dev/ttyS10\n\n/dev/ttyUSB0\n";
+        << kHeader + "\n/dev/ttyS2\n\n/dev/ttyS10\n\n/dev/ttyUSB0\n"
+        << QStringList{};
     QTest::newRow("device texts lose control characters")
         << QList<PortRecord>{{"/dev/ttyACM0", "evil\x1b[2Jclear", "maker\r\nline", {}, {}}}
         << kHeader + "\n/dev/ttyACM0\n"
                      "  description:   evil?[2Jclear\n"
-                     "  maker:         maker??line\n";
+                     "  maker:         maker??line\n"
+        << QStringList{};
     QTest::newRow("two links to one port, sorted")
         << QList<PortRecord>{{"/dev/ttyUSB1",
                               {},
@@ -64,14 +71,28 @@ void TestListPorts::formatting_data()
                               {"/dev/serial/by-id/z", "/dev/serial/by-id/a"}}}
         << kHeader + "\n/dev/ttyUSB1\n"
                      "  by-id:         /dev/serial/by-id/a\n"
-                     "  by-id:         /dev/serial/by-id/z\n";
+                     "  by-id:         /dev/serial/by-id/z\n"
+        << QStringList{};
+    QTest::newRow("COM1 by its by-id link, COM2 over the network")
+        << QList<PortRecord>{{"/dev/ttyS0", {}, {}, {}, {}},
+                             {"/dev/ttyUSB0", {}, {}, {}, {kByIdFtdi}}}
+        << kHeader + "\n/dev/ttyS0\n\n/dev/ttyUSB0 (COM1)\n  by-id:         " + kByIdFtdi +
+               "\n\nCOM1 stands for " + kByIdFtdi + "\nCOM2 stands for rfc2217://10.0.0.5:2217\n"
+        << QStringList{kByIdFtdi, "rfc2217://10.0.0.5:2217"};
+    QTest::newRow("no ports, still says what COM1 and COM2 are")
+        << QList<PortRecord>{}
+        << QStringLiteral("No serial ports found. Plug in the serial adapter and run zeva-control "
+                          "--list-ports again, or pass any device path with --com1 DEVICE.\n"
+                          "\nCOM1 stands for /dev/ttyS0\nCOM2 stands for /dev/ttyS1\n")
+        << QStringList{"/dev/ttyS0", "/dev/ttyS1"};
 }
 
 void TestListPorts::formatting()
 {
     QFETCH(QList<PortRecord>, ports);
     QFETCH(QString, expected);
-    QCOMPARE(formatPortList(ports), expected);
+    QFETCH(QStringList, com);
+    QCOMPARE(formatPortList(ports, com), expected);
 }
 
 void TestListPorts::byIdLinks()
@@ -137,7 +158,9 @@ void TestListPorts::realBinary()
     QCOMPARE(program.readAllStandardError(), QByteArray());
     const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
     const QList<PortRecord> ports = systemPorts();
-    QCOMPARE(out, formatPortList(ports));
+    const DefaultDevices com = defaultDevices();
+    QCOMPARE(out, formatPortList(ports, {com.com1, com.com2}));
+    QVERIFY(out.contains(QStringLiteral("COM1 stands for ") + com.com1));
     if (ports.isEmpty()) QVERIFY(out.startsWith(QStringLiteral("No serial ports found.")));
 }
 

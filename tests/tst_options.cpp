@@ -44,6 +44,20 @@ void TestOptions::commandLine_data()
     QTest::newRow("list ports takes no value")
         << QStringList{"--list-ports=/dev/ttyS0"} << d1 << d2 << true << false;
     QTest::newRow("list ports misspelt") << QStringList{"--list-port"} << d1 << d2 << true << false;
+    QTest::newRow("raw TCP address") << QStringList{"--com1", "socket://10.0.0.5:4001"}
+                                     << "socket://10.0.0.5:4001" << d2 << false << false;
+    QTest::newRow("RFC 2217 address, IPv6") << QStringList{"--com2=rfc2217://[fd00::5]:2217"} << d1
+                                            << "rfc2217://[fd00::5]:2217" << false << false;
+    QTest::newRow("address without a port")
+        << QStringList{"--com1", "socket://projector"} << d1 << d2 << true << false;
+    QTest::newRow("port out of range")
+        << QStringList{"--com1", "rfc2217://projector:70000"} << d1 << d2 << true << false;
+    QTest::newRow("port zero") << QStringList{"--com1", "socket://projector:0"} << d1 << d2 << true
+                               << false;
+    QTest::newRow("unknown scheme")
+        << QStringList{"--com2", "telnet://projector:23"} << d1 << d2 << true << false;
+    QTest::newRow("no host") << QStringList{"--com1", "socket://:4001"} << d1 << d2 << true
+                             << false;
 }
 
 void TestOptions::commandLine()
@@ -101,6 +115,12 @@ void TestOptions::programExitCodes_data()
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "unknown option '--bogus'";
     QTest::newRow("missing device") << QStringList{"--com2"} << 2 << "needs a device path";
     QTest::newRow("log without a file") << QStringList{"--log"} << 2 << "needs a file name";
+    QTest::newRow("address without a port")
+        << QStringList{"--com1", "socket://projector"} << 2 << "no port; write HOST:PORT";
+    QTest::newRow("port out of range")
+        << QStringList{"--com2=rfc2217://projector:65536"} << 2 << "the port 65536 is out of range";
+    QTest::newRow("unknown scheme")
+        << QStringList{"--com1", "ssh://projector:22"} << 2 << "unknown scheme 'ssh://'";
 }
 
 void TestOptions::programExitCodes()

@@ -102,6 +102,7 @@ void Form1::connectHandlers()
     connect(&Timer3, &QTimer::timeout, this, &Form1::Timer3_Timer);
     connect(&Timer4, &QTimer::timeout, this, &Form1::Timer4_Timer);
     connect(&MSComm1, &SerialComm::OnComm, this, &Form1::MSComm1_OnComm);
+    connect(&MSComm1, &SerialComm::reconnected, this, &Form1::MSComm1_Reconnected);
     connect(&MSComm1, &SerialComm::lineLost, this, [this](const QString& description) {
         PortFailed = true;
         history.addLineLost(description);

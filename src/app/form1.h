@@ -44,6 +44,8 @@ class Form1 : public QWidget
     void Command33_Click();
     void Timer3_Timer();
     void Command16_Click();
+    // The serial layer reopened a lost line by itself.
+    void MSComm1_Reconnected();
 
     // Command transaction and line monitor.
     void Hyouji(const QString& text, int mode);

@@ -14,6 +14,9 @@ void Form1::Form_Load()
     HoldCode = 0;
     AwaitingReply = 0;
     forgetReceived();
+    // Which device or address each option stands for, where the operator chooses.
+    Option1->setToolTip(MSComm1.devicePath(1));
+    Option2->setToolTip(MSComm1.devicePath(2));
     (void)MSComm1.setCommPort(1);
     (void)MSComm1.setSettings(PortSettings);
     // A port that cannot be opened here is reported once, by the port choice just below,
@@ -70,6 +73,14 @@ CommError Form1::openPort()
     // Characters from a previous line belong to no reply on this one.
     if (!failure) forgetReceived();
     return failure;
+}
+
+void Form1::MSComm1_Reconnected()
+{
+    // As after a port choice: the port is open again and nothing of the old line is kept.
+    PortFailed = false;
+    forgetReceived();
+    notePortOpened();
 }
 
 void Form1::selectSpeed(const QString& settings)

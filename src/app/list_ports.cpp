@@ -41,6 +41,28 @@ void appendField(QString& out, const char* label, const QString& value)
                    .arg(QString::fromLatin1(label).leftJustified(14), printable(value));
 }
 
+// " (COM1)" when the port is what COM1 stands for, by its path or one of its links.
+QString comMarks(const PortRecord& port, const QStringList& comDevices)
+{
+    QString marks;
+    for (qsizetype i = 0; i < comDevices.size(); ++i) {
+        const QString& device = comDevices.at(i);
+        const QString canonical = QFileInfo(device).canonicalFilePath();
+        if (device == port.path || port.byIdLinks.contains(device) ||
+            (!canonical.isEmpty() && canonical == QFileInfo(port.path).canonicalFilePath()))
+            marks += QStringLiteral(" (COM%1)").arg(i + 1);
+    }
+    return marks;
+}
+
+QString comLines(const QStringList& comDevices)
+{
+    QString out;
+    for (qsizetype i = 0; i < comDevices.size(); ++i)
+        out += QStringLiteral("COM%1 stands for %2\n").arg(i + 1).arg(printable(comDevices.at(i)));
+    return out.isEmpty() ? out : QLatin1Char('\n') + out;
+}
+
 } // namespace
 
 QMultiHash<QString, QString> byIdLinksIn(const QString& directory)
@@ -78,18 +100,20 @@ QList<PortRecord> systemPorts(const QString& byIdDirectory)
     return ports;
 }
 
-QString formatPortList(QList<PortRecord> ports)
+QString formatPortList(QList<PortRecord> ports, const QStringList& comDevices)
 {
     if (ports.isEmpty())
         return QStringLiteral("No serial ports found. Plug in the serial adapter and run "
                               "zeva-control --list-ports again, or pass any device path with "
-                              "--com1 DEVICE.\n");
+                              "--com1 DEVICE.\n") +
+               comLines(comDevices);
     std::sort(ports.begin(), ports.end(),
               [](const PortRecord& a, const PortRecord& b) { return pathLess(a.path, b.path); });
     QString out = QStringLiteral("Serial ports (pass the path or its by-id link to --com1 or "
                                  "--com2):\n");
     for (PortRecord& port : ports) {
-        out += QLatin1Char('\n') + printable(port.path) + QLatin1Char('\n');
+        out += QLatin1Char('\n') + printable(port.path) + comMarks(port, comDevices) +
+               QLatin1Char('\n');
         appendField(out, "description:", port.description);
         appendField(out, "maker:", port.maker);
         appendField(out, "serial number:", port.serialNumber);
@@ -97,5 +121,5 @@ QString formatPortList(QList<PortRecord> ports)
         for (const QString& link : port.byIdLinks)
             appendField(out, "by-id:", link);
     }
-    return out;
+    return out + comLines(comDevices);
 }

@@ -28,4 +28,6 @@ QList<PortRecord> systemPorts(const QString& byIdDirectory = QLatin1String(kById
 // The listing as printed: ports sorted by path (ttyS2 before ttyS10), known fields only, and a
 // clear message when there is no port at all. Device-supplied texts are shown with control
 // characters replaced, so that a device cannot send escape sequences to the terminal.
-QString formatPortList(QList<PortRecord> ports);
+// `comDevices` are what COM1 and COM2 stand for: their ports are marked, and two closing lines
+// name them (they may be network addresses or missing devices).
+QString formatPortList(QList<PortRecord> ports, const QStringList& comDevices = {});

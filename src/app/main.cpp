@@ -45,7 +45,9 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.listPorts) {
-        std::fputs(formatPortList(systemPorts()).toLocal8Bit().constData(), stdout);
+        std::fputs(
+            formatPortList(systemPorts(), {options.com1, options.com2}).toLocal8Bit().constData(),
+            stdout);
         return 0;
     }
     // Opened before anything else so that a log that cannot be written stops the start at once.

@@ -1,19 +1,20 @@
 #include "app/options.h"
 
+#include "app/default_devices.h"
+#include "link/device_address.h"
+
 QString defaultDevice(int port)
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(port);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
-#endif
+    const DefaultDevices d = defaultDevices();
+    return port == 1 ? d.com1 : d.com2;
 }
 
 Options parseOptions(const QStringList& args)
 {
     Options o;
-    o.com1 = defaultDevice(1);
-    o.com2 = defaultDevice(2);
+    const DefaultDevices defaults = defaultDevices();
+    o.com1 = defaults.com1;
+    o.com2 = defaults.com2;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
         QString name = arg;
@@ -41,7 +42,15 @@ Options parseOptions(const QStringList& args)
                                              : QStringLiteral("device path"));
                 return o;
             }
-            (log ? o.logPath : name == QLatin1String("--com1") ? o.com1 : o.com2) = value;
+            if (log) {
+                o.logPath = value;
+                continue;
+            }
+            if (const DeviceAddressResult a = parseDeviceAddress(value); !a.address) {
+                o.error = QStringLiteral("option %1: %2").arg(name, a.error);
+                return o;
+            }
+            (name == QLatin1String("--com1") ? o.com1 : o.com2) = value;
         } else {
             o.error = QStringLiteral("unknown option '%1'").arg(arg);
             return o;
@@ -56,12 +65,17 @@ QString usageText()
                "Usage: zeva-control [--com1 DEVICE] [--com2 DEVICE] [--log FILE]\n"
                "       zeva-control --list-ports\n"
                "Remote-control panel for the projector on a serial line.\n\n"
-               "  --com1 DEVICE  device behind the COM1 option (default %1)\n"
-               "  --com2 DEVICE  device behind the COM2 option (default %2)\n"
-               "                 any path: /dev/ttyUSB0, /dev/serial/by-id/..., /dev/pts/N\n"
+               "  --com1 DEVICE  device behind the COM1 option (here %1)\n"
+               "  --com2 DEVICE  device behind the COM2 option (here %2)\n"
+               "                 any path: /dev/ttyUSB0, /dev/serial/by-id/..., /dev/pts/N;\n"
+               "                 socket://HOST:PORT for a raw TCP port, or\n"
+               "                 rfc2217://HOST:PORT for a Telnet COM Port Control port\n"
+               "                 (default: the first and second USB serial adapter found,\n"
+               "                 else /dev/ttyS0 and /dev/ttyS1)\n"
                "  --log FILE     append every command, reply, status and port event to FILE,\n"
                "                 one line each (Ctrl+H shows them in the History window)\n"
-               "  --list-ports   list the serial ports this system knows and exit\n"
+               "  --list-ports   list the serial ports this system knows, and which COM1 and\n"
+               "                 COM2 stand for, and exit\n"
                "  --help         show this help and exit\n"
                "  --version      show the version and exit\n")
         .arg(defaultDevice(1), defaultDevice(2));

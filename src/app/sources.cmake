@@ -1,4 +1,5 @@
-target_sources(zeva_core PRIVATE app/options.cpp app/options.h app/list_ports.cpp app/list_ports.h)
+target_sources(zeva_core PRIVATE app/options.cpp app/options.h app/list_ports.cpp app/list_ports.h
+    app/default_devices.cpp app/default_devices.h)
 target_sources(zeva_gui PRIVATE
     app/form1.cpp app/form1.h
     app/form1_port.cpp

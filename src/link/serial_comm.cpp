@@ -1,7 +1,10 @@
 #include "link/serial_comm.h"
 
+#include "link/device_address.h"
+#include "link/local_transport.h"
+#include "link/tcp_transport.h"
+
 #include <QFileInfo>
-#include <QScopedValueRollback>
 #include <cerrno>
 #include <climits>
 #include <sys/stat.h>
@@ -9,13 +12,6 @@
 
 namespace
 {
-
-// The device itself, whatever link names it: two paths to one device then take the same lock.
-QString resolvedDevice(const QString& path)
-{
-    const QString target = QFileInfo(path).canonicalFilePath();
-    return target.isEmpty() ? path : target;
-}
 
 // The name of the lock file QtSerialPort takes for a device: "LCK.." and the path below /dev
 // with every '/' made '_'.
@@ -43,18 +39,13 @@ SerialComm::SerialComm(QObject* parent) : QObject(parent)
     setDevices(QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1"));
 #endif
     line_ = *parseLineSettings(settings_).settings;
-    port_.setReadBufferSize(kInBufferSize);
-    connect(&port_, &QSerialPort::readyRead, this, [this] {
-        commEvent_ = kEvReceive;
-        Q_EMIT OnComm();
-    });
-    connect(&port_, &QSerialPort::errorOccurred, this, &SerialComm::onError);
+    connect(&reconnector_, &Reconnector::attempt, this, &SerialComm::onReconnectAttempt);
 }
 
 SerialComm::~SerialComm()
 {
-    QScopedValueRollback guard(busy_, true);
-    port_.close();
+    reconnector_.stop();
+    if (transport_) transport_->close();
 }
 
 void SerialComm::setDevices(const QString& com1, const QString& com2)
@@ -72,8 +63,8 @@ CommError SerialComm::setCommPort(int port)
 {
     if (port != 1 && port != 2)
         return QStringLiteral("COM%1 is not a port of this panel.").arg(port);
-    if (port_.isOpen())
-        return QStringLiteral("%1: the port is open; close it first.").arg(portLabel());
+    if (PortOpen()) return QStringLiteral("%1: the port is open; close it first.").arg(portLabel());
+    reconnector_.stop(); // the operator has chosen: a lost line is not reopened behind them
     commPort_ = port;
     return std::nullopt;
 }
@@ -84,17 +75,20 @@ CommError SerialComm::setSettings(const QString& settings)
     if (!parsed.settings) return parsed.error;
     settings_ = settings;
     line_ = *parsed.settings;
-    return port_.isOpen() ? applySettings() : std::nullopt;
+    if (!PortOpen()) return std::nullopt;
+    if (LinkResult e = transport_->applySettings(line_)) return describe(*e);
+    return std::nullopt;
 }
 
 CommError SerialComm::setPortOpen(bool open)
 {
+    reconnector_.stop();
+    reopening_ = false;
     if (!open) {
-        QScopedValueRollback guard(busy_, true);
-        port_.close(); // closing a closed port is harmless
+        if (transport_) transport_->close(); // closing a closed port is harmless
         return std::nullopt;
     }
-    if (port_.isOpen()) return QStringLiteral("%1: the port is already open.").arg(portLabel());
+    if (PortOpen()) return QStringLiteral("%1: the port is already open.").arg(portLabel());
     return this->open();
 }
 
@@ -103,48 +97,53 @@ CommError SerialComm::open()
     if (injectedFailure_) {
         const auto error = *injectedFailure_;
         injectedFailure_.reset();
-        return describe(error);
+        return describe(error, {});
     }
-    if (lookUpError(devicePath(commPort_)) == ENAMETOOLONG)
+    const DeviceAddressResult address = parseDeviceAddress(devicePath(commPort_));
+    if (!address.address) return QStringLiteral("%1: %2.").arg(portLabel(), address.error);
+    if (!address.address->isNetwork() && lookUpError(address.address->path) == ENAMETOOLONG)
         return QStringLiteral("%1: the device path is too long for a file name; no device can "
                               "be named so.")
             .arg(portLabel());
-    QScopedValueRollback guard(busy_, true);
-    port_.clearError();
-    port_.setPortName(resolvedDevice(devicePath(commPort_)));
-    if (!port_.open(QIODevice::ReadWrite)) return describe(port_.error());
-    if (CommError e = applySettings()) {
-        port_.close();
-        return e;
-    }
-    // Qt 6.4 hands out bytes that arrived before the port was opened: they belong to nobody.
-    port_.clear();
+    if (LinkResult e = transportFor(*address.address)->open(line_)) return describe(*e);
     return std::nullopt;
 }
 
-CommError SerialComm::applySettings()
+Transport* SerialComm::transportFor(const DeviceAddress& address)
 {
-    // Ptys cannot do parity or flow lines; the speed and character size are what matter.
-    if (!port_.setBaudRate(line_.baud) || !port_.setDataBits(line_.dataBits))
-        return describe(port_.error());
-    port_.setParity(line_.parity);
-    port_.setStopBits(line_.stopBits);
-    port_.setFlowControl(QSerialPort::NoFlowControl);
-    port_.clearError();
-    return std::nullopt;
+    const QString device = devicePath(commPort_);
+    if (transport_ && transportDevice_ == device) return transport_;
+    if (transport_) {
+        // It may be the sender of the signal being handled: let it go at the next turn.
+        transport_->disconnect(this);
+        transport_->close();
+        transport_->deleteLater();
+    }
+    if (address.kind == DeviceAddress::Kind::Local)
+        transport_ = new LocalTransport(address.path, this);
+    else if (address.kind == DeviceAddress::Kind::RawTcp)
+        transport_ = new TcpTransport(address.host, address.port, this);
+    else
+        transport_ = new Rfc2217Transport(address.host, address.port, this);
+    transportDevice_ = device;
+    connect(transport_, &Transport::dataArrived, this, [this] {
+        commEvent_ = kEvReceive;
+        Q_EMIT OnComm();
+    });
+    connect(transport_, &Transport::lost, this, &SerialComm::onLost);
+    connect(transport_, &Transport::ready, this, &SerialComm::onReady);
+    return transport_;
 }
 
 CommError SerialComm::Output(const QString& text)
 {
-    if (!port_.isOpen()) return QStringLiteral("%1: the port is not open.").arg(portLabel());
+    if (!PortOpen()) return QStringLiteral("%1: the port is not open.").arg(portLabel());
     QByteArray bytes(text.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
         bytes[i] = c > 255 ? '?' : char(c);
     }
-    if (port_.write(bytes) != bytes.size()) return describe(port_.error());
-    // Out now, not at the next turn of the event loop: a press reaches the line at once.
-    port_.flush();
+    if (LinkResult e = transport_->write(bytes)) return describe(*e);
     return std::nullopt;
 }
 
@@ -152,7 +151,7 @@ QString SerialComm::Input()
 {
     commEvent_ = 0;
     QByteArray bytes = std::exchange(injectedInput_, {});
-    if (port_.isOpen()) bytes += port_.readAll();
+    if (transport_) bytes += transport_->readAll();
     return QString::fromLatin1(bytes);
 }
 
@@ -163,23 +162,48 @@ void SerialComm::injectReceived(const QByteArray& bytes)
     Q_EMIT OnComm();
 }
 
-void SerialComm::onError(QSerialPort::SerialPortError error)
+void SerialComm::onLost(const LinkFailure& failure)
 {
-    // Qt 6.4 raises a hang-up hundreds of thousands of times a second and leaves the port open:
-    // close it at the first report and say so once.
-    if (busy_ || error == QSerialPort::NoError || error == QSerialPort::TimeoutError) return;
-    if (!port_.isOpen()) return;
+    if (reopening_) { // a silent attempt failed: try again later, say nothing
+        reconnector_.retry();
+        return;
+    }
     // The system's text for a hang-up ("No such file or directory", "Input/output error")
     // names no cause a user can act on.
-    const QString description =
-        QStringLiteral("%1: the line was lost (the device was unplugged or the other end hung "
-                       "up). The port has been closed; choose a port to open it again.")
-            .arg(portLabel());
-    {
-        QScopedValueRollback guard(busy_, true);
-        port_.close();
+    Q_EMIT lineLost(
+        failure.kind == LinkFailure::Kind::Serial
+            ? describeLostLine(QStringLiteral("the device was unplugged or the other end hung up"))
+            : describe(failure));
+    startReconnecting();
+}
+
+void SerialComm::startReconnecting()
+{
+    const DeviceAddressResult address = parseDeviceAddress(devicePath(commPort_));
+    if (!address.address) return;
+    if (address.address->isNetwork())
+        reconnector_.backOff();
+    else
+        reconnector_.watchPath(address.address->path);
+}
+
+void SerialComm::onReconnectAttempt()
+{
+    reopening_ = true;
+    if (open()) { // a local device that exists but does not open yet
+        reconnector_.retry();
+        return;
     }
-    Q_EMIT lineLost(description);
+    // A local device is open already; a network address is ready when it says so.
+    if (!qobject_cast<TcpTransport*>(transport_)) onReady();
+}
+
+void SerialComm::onReady()
+{
+    if (!reopening_) return;
+    reopening_ = false;
+    reconnector_.stop();
+    Q_EMIT reconnected();
 }
 
 QString SerialComm::portLabel() const
@@ -187,7 +211,47 @@ QString SerialComm::portLabel() const
     return QStringLiteral("COM%1 (%2)").arg(commPort_).arg(devicePath(commPort_));
 }
 
-QString SerialComm::describe(QSerialPort::SerialPortError error) const
+QString SerialComm::describe(const LinkFailure& failure) const
+{
+    return failure.kind == LinkFailure::Kind::Serial ? describe(failure.serialError, failure.detail)
+                                                     : describeNetwork(failure);
+}
+
+QString SerialComm::describeLostLine(const QString& cause) const
+{
+    return QStringLiteral("%1: the line was lost (%2). The port has been closed; it is reopened "
+                          "by itself when the line is back, or choose a port.")
+        .arg(portLabel(), cause);
+}
+
+QString SerialComm::describeNetwork(const LinkFailure& failure) const
+{
+    const DeviceAddress address = *parseDeviceAddress(devicePath(commPort_)).address;
+    const QString label = portLabel();
+    const QString hostPort = address.hostPort();
+    switch (failure.kind) {
+    case LinkFailure::Kind::NoAnswer:
+        return QStringLiteral("%1: no answer from %2. Check the address and that the device "
+                              "server is on.")
+            .arg(label, hostPort);
+    case LinkFailure::Kind::Refused:
+        return QStringLiteral("%1: %2 refused the connection. Check the port number and that "
+                              "the device server is running.")
+            .arg(label, hostPort);
+    case LinkFailure::Kind::UnknownHost:
+        return QStringLiteral("%1: unknown host %2. Check the name.").arg(label, address.host);
+    case LinkFailure::Kind::Negotiation:
+        return QStringLiteral("%1: %2 did not confirm the line settings (RFC 2217). Check that "
+                              "the port serves RFC 2217, or use socket:// for a raw TCP port.")
+            .arg(label, hostPort);
+    case LinkFailure::Kind::Dropped:
+        return describeLostLine(QStringLiteral("%1 closed the connection").arg(hostPort));
+    default:
+        return QStringLiteral("%1: %2 (%3).").arg(label, failure.detail, hostPort);
+    }
+}
+
+QString SerialComm::describe(QSerialPort::SerialPortError error, const QString& detail) const
 {
     const QString device = devicePath(commPort_);
     switch (error) {
@@ -198,7 +262,7 @@ QString SerialComm::describe(QSerialPort::SerialPortError error) const
     case QSerialPort::UnsupportedOperationError: // the terminal settings could not be read
         return QStringLiteral("%1: not a serial port.").arg(portLabel());
     case QSerialPort::PermissionError:
-        if (lockFileNameLength(resolvedDevice(device)) > NAME_MAX)
+        if (lockFileNameLength(LocalTransport::resolvedPath(device)) > NAME_MAX)
             return QStringLiteral("%1: the device name is too long for its lock file; give the "
                                   "device by a shorter path or link.")
                 .arg(portLabel());
@@ -210,6 +274,7 @@ QString SerialComm::describe(QSerialPort::SerialPortError error) const
     case QSerialPort::OpenError:
         return QStringLiteral("%1: the port is already open.").arg(portLabel());
     default:
-        return QStringLiteral("%1: %2.").arg(portLabel(), port_.errorString());
+        return QStringLiteral("%1: %2.").arg(
+            portLabel(), detail.isEmpty() ? QStringLiteral("unknown error") : detail);
     }
 }

@@ -1,0 +1,23 @@
+#pragma once
+// What stands behind COM1 or COM2: a device path, a raw TCP port (socket://HOST:PORT: bytes as
+// they are, no line settings) or a Telnet COM Port Control port (rfc2217://HOST:PORT: the line
+// settings travel too). These are the forms other serial tools already use.
+#include <QString>
+#include <optional>
+
+struct DeviceAddress {
+    enum class Kind { Local, RawTcp, Rfc2217 };
+    Kind kind = Kind::Local;
+    QString path;             // Local: the device path as given
+    QString host;             // network: name or address, without brackets
+    quint16 port = 0;         // network: 1..65535
+    QString hostPort() const; // "HOST:PORT", IPv6 in brackets
+    bool isNetwork() const { return kind != Kind::Local; }
+};
+
+struct DeviceAddressResult {
+    std::optional<DeviceAddress> address;
+    QString error; // why the text is not an address, when address is empty
+};
+
+DeviceAddressResult parseDeviceAddress(const QString& text);

@@ -1,0 +1,244 @@
+// MSComm1 over the network against real loopback sockets: a raw TCP peer, and servers that
+// refuse, never answer, stay silent after connecting or hang up.
+#include "link/serial_comm.h"
+#include "link/tcp_transport.h"
+#include "ser2net_process.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+const QString kMissing = QStringLiteral("/dev/zeva-test-no-such-device");
+
+QByteArray allBytes()
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    return all;
+}
+
+QByteArray readAtLeast(QTcpSocket* peer, qsizetype n, int timeoutMs = 3000)
+{
+    QByteArray got = peer->readAll();
+    QDeadlineTimer deadline(timeoutMs);
+    while (got.size() < n && !deadline.hasExpired() && peer->waitForReadyRead(50))
+        got += peer->readAll();
+    while (got.size() < n && !deadline.hasExpired()) {
+        QTest::qWait(5);
+        got += peer->readAll();
+    }
+    return got;
+}
+
+// A loopback port whose accept queue is full: a connection to it is never answered.
+class DeafPort
+{
+  public:
+    DeafPort()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), len);
+        ::listen(listener_, 0);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        for (int i = 0; i < 4; ++i) { // fill the queue; these are never accepted
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            ::fcntl(fd, F_SETFL, O_NONBLOCK);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&a), len);
+            fillers_.push_back(fd);
+            QTest::qWait(20);
+        }
+    }
+    ~DeafPort()
+    {
+        for (int fd : fillers_)
+            ::close(fd);
+        ::close(listener_);
+    }
+    quint16 port() const { return port_; }
+
+  private:
+    int listener_ = -1;
+    quint16 port_ = 0;
+    std::vector<int> fillers_;
+};
+
+} // namespace
+
+class TestNetworkLink : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void rawPortCarriesEveryByteAndQueuesUntilConnected();
+    void failuresHaveTheirOwnSentence_data();
+    void failuresHaveTheirOwnSentence();
+    void droppedConnectionIsOneLostLineThenReopens();
+    void closingStopsTheReopening();
+    void malformedAddressIsRefusedAtOpen();
+    void pausesGrowToHalfAMinute_data();
+    void pausesGrowToHalfAMinute();
+};
+
+void TestNetworkLink::rawPortCarriesEveryByteAndQueuesUntilConnected()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    SerialComm comm;
+    comm.setDevices(QStringLiteral("socket://127.0.0.1:%1").arg(server.serverPort()), kMissing);
+    QVERIFY(!comm.setPortOpen(true));
+    QVERIFY(comm.PortOpen()); // connecting counts as open: the window never waits
+    QVERIFY(!comm.Output(QStringLiteral("CR0\r")));
+    QVERIFY(server.waitForNewConnection(3000));
+    std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+    QCOMPARE(readAtLeast(peer.get(), 4), QByteArray("CR0\r"));
+
+    QVERIFY(!comm.Output(QString::fromLatin1(allBytes())));
+    QCOMPARE(readAtLeast(peer.get(), 256), allBytes());
+    QSignalSpy events(&comm, &SerialComm::OnComm);
+    peer->write(allBytes());
+    peer->flush();
+    QString got;
+    QDeadlineTimer deadline(3000);
+    while (got.size() < 256 && !deadline.hasExpired() && (events.count() || events.wait(500)))
+        got += comm.Input();
+    QCOMPARE(got, QString::fromLatin1(allBytes()));
+}
+
+void TestNetworkLink::failuresHaveTheirOwnSentence_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("refused port") << "refused"
+                                  << "127.0.0.1:%1 refused the connection";
+    QTest::newRow("unknown host") << "unknown"
+                                  << "unknown host zeva-test.invalid";
+    QTest::newRow("no answer within 3 s") << "deaf"
+                                          << "no answer from 127.0.0.1:%1";
+    QTest::newRow("no RFC 2217 acknowledgement")
+        << "silent"
+        << "127.0.0.1:%1 did not confirm the line settings";
+}
+
+void TestNetworkLink::failuresHaveTheirOwnSentence()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, sentence);
+    QTcpServer silent;
+    std::unique_ptr<DeafPort> deaf;
+    quint16 port = Ser2netProcess::freePort(); // nothing listens there
+    QString address = QStringLiteral("socket://127.0.0.1:%1");
+    if (kind == QLatin1String("unknown")) address = QStringLiteral("socket://zeva-test.invalid:%1");
+    if (kind == QLatin1String("deaf")) port = (deaf = std::make_unique<DeafPort>())->port();
+    if (kind == QLatin1String("silent")) {
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        port = silent.serverPort();
+        address = QStringLiteral("rfc2217://127.0.0.1:%1");
+    }
+    SerialComm comm;
+    comm.setDevices(address.arg(port), kMissing);
+    QSignalSpy lost(&comm, &SerialComm::lineLost);
+    QVERIFY(!comm.setPortOpen(true));
+    QVERIFY(lost.wait(TcpTransport::kConnectTimeoutMs + 2000));
+    const QString text = lost.at(0).at(0).toString();
+    if (sentence.contains(QLatin1String("%1"))) sentence = sentence.arg(port);
+    QVERIFY2(text.contains(sentence), qPrintable(text));
+    QVERIFY2(text.startsWith(QStringLiteral("COM1 (")), qPrintable(text));
+    QVERIFY(!comm.PortOpen());
+    QTest::qWait(200);
+    QCOMPARE(lost.count(), 1);
+    comm.setPortOpen(false); // no reopening behind the test's back
+}
+
+void TestNetworkLink::droppedConnectionIsOneLostLineThenReopens()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    SerialComm comm;
+    comm.setDevices(kMissing, QStringLiteral("socket://127.0.0.1:%1").arg(server.serverPort()));
+    QVERIFY(!comm.setCommPort(2));
+    QVERIFY(!comm.setPortOpen(true));
+    QVERIFY(server.waitForNewConnection(3000));
+    std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+    QSignalSpy lost(&comm, &SerialComm::lineLost);
+    QSignalSpy reconnected(&comm, &SerialComm::reconnected);
+    peer->close();
+    QVERIFY(lost.wait(3000));
+    QVERIFY2(lost.at(0).at(0).toString().contains(QStringLiteral("lost")),
+             qPrintable(lost.at(0).at(0).toString()));
+    QVERIFY(!comm.PortOpen());
+    // The first try comes a second later; it reaches the same address, silently.
+    QVERIFY(reconnected.wait(4000));
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(comm.PortOpen());
+    QCOMPARE(comm.CommPort(), 2);
+    QVERIFY(server.waitForNewConnection(1000) || server.hasPendingConnections());
+    peer.reset(server.nextPendingConnection());
+    QVERIFY(!comm.Output(QStringLiteral("CR0\r")));
+    QCOMPARE(readAtLeast(peer.get(), 4), QByteArray("CR0\r"));
+}
+
+void TestNetworkLink::closingStopsTheReopening()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    SerialComm comm;
+    comm.setDevices(QStringLiteral("socket://127.0.0.1:%1").arg(server.serverPort()), kMissing);
+    QVERIFY(!comm.setPortOpen(true));
+    QVERIFY(server.waitForNewConnection(3000));
+    std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+    QSignalSpy lost(&comm, &SerialComm::lineLost);
+    peer->close();
+    QVERIFY(lost.wait(3000));
+    QVERIFY(!comm.setPortOpen(false)); // as END does
+    QTest::qWait(1500);
+    QVERIFY(!server.hasPendingConnections());
+    QVERIFY(!comm.PortOpen());
+}
+
+void TestNetworkLink::malformedAddressIsRefusedAtOpen()
+{
+    SerialComm comm;
+    comm.setDevices(QStringLiteral("socket://projector"), kMissing);
+    const CommError error = comm.setPortOpen(true);
+    QVERIFY(error);
+    QVERIFY2(error->contains(QStringLiteral("no port")), qPrintable(*error));
+    QVERIFY(!comm.PortOpen());
+}
+
+void TestNetworkLink::pausesGrowToHalfAMinute_data()
+{
+    QTest::addColumn<int>("attempt");
+    QTest::addColumn<int>("pauseMs");
+    QTest::newRow("first try") << 0 << 1000;
+    QTest::newRow("second") << 1 << 2000;
+    QTest::newRow("third") << 2 << 4000;
+    QTest::newRow("fifth") << 4 << 16000;
+    QTest::newRow("sixth: the longest") << 5 << 30000;
+    QTest::newRow("and so on") << 40 << 30000;
+}
+
+void TestNetworkLink::pausesGrowToHalfAMinute()
+{
+    QFETCH(int, attempt);
+    QFETCH(int, pauseMs);
+    QCOMPARE(Reconnector::pauseMs(attempt), pauseMs);
+}
+
+QTEST_GUILESS_MAIN(TestNetworkLink)
+#include "tst_network_link.moc"
