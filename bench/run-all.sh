@@ -16,15 +16,16 @@ case "${1:-}" in
     *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
 esac
 if ((quick)); then
-    startup_runs=3 presses=200 hold_s=2 flood_s=10 soak_s=20 gbench=(--benchmark_min_time=0.01)
+    startup_runs=3 send_runs=10 presses=200 hold_s=2 flood_s=10 soak_s=20
+    gbench=(--benchmark_min_time=0.01)
     reconnects=4
 else
-    startup_runs=10 presses=1000 hold_s=3 flood_s=60 soak_s=600 gbench=()
+    startup_runs=10 send_runs=40 presses=1000 hold_s=3 flood_s=60 soak_s=600 gbench=()
     reconnects=10
 fi
 
 targets=(zeva-bench-trivial-window zeva-bench-startup zeva-bench-press zeva-bench-hold
-         zeva-bench-flood zeva-bench-soak zeva-bench-net zeva-bench-reconnect
+         zeva-bench-flood zeva-bench-soak zeva-bench-net zeva-bench-reconnect zeva-bench-send
          zeva-bench-history)
 if [[ ! -f $build/build.ninja ]]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -51,6 +52,7 @@ echo "soak started in the background (${soak_s} s)" >&2
 soak_pid=$!
 
 run startup "$bin/zeva-bench-startup" "$startup_runs"
+run send "$bin/zeva-bench-send" "$send_runs"
 run press "$bin/zeva-bench-press" "$presses"
 run net "$bin/zeva-bench-net" "$presses"
 run reconnect "$bin/zeva-bench-reconnect" "$reconnects"
@@ -79,7 +81,7 @@ hold_row() {
 echo
 echo "| benchmark | figure | target | met? |"
 echo "|---|---|---|---|"
-for name in startup press net reconnect; do
+for name in startup send press net reconnect; do
     awk -F'\t' '$1 == "ROW" { printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }' "$logs/$name.txt"
 done
 hold_row

@@ -10,6 +10,8 @@ class TestOptions : public QObject
   private Q_SLOTS:
     void commandLine_data();
     void commandLine();
+    void scriptOptions_data();
+    void scriptOptions();
     void settingsString_data();
     void settingsString();
     void programExitCodes_data();
@@ -75,6 +77,69 @@ void TestOptions::commandLine()
     QCOMPARE(o.com2, com2);
 }
 
+void TestOptions::scriptOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("sends");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<QString>("error");
+    const QString fast = QStringLiteral("19200,N,8,1");
+    QTest::newRow("one send, defaults")
+        << QStringList{"--send", "CR0"} << QStringList{"CR0"} << 1 << fast << 2000 << false << "";
+    QTest::newRow("sends, queries and power in order")
+        << QStringList{"--power=on", "--send", "CF IMAGE REAL", "--query", "pressure",
+                       "--power",    "off"}
+        << QStringList{"C00", "CF IMAGE REAL", "CR PRESSURE", "C02"} << 1 << fast << 2000 << false
+        << "";
+    QTest::newRow("every setting")
+        << QStringList{"--query",      "hours",     "--port", "2",
+                       "--speed=9600", "--timeout", "150",    "--json"}
+        << QStringList{"CR PROJH"} << 2 << "9600,N,8,1" << 150 << true << "";
+    QTest::newRow("empty text sends a lone CR")
+        << QStringList{"--send="} << QStringList{""} << 1 << fast << 2000 << false << "";
+    QTest::newRow("line break in the text") << QStringList{"--send", "CR0\nC00"} << QStringList{}
+                                            << 1 << fast << 2000 << false << "without line breaks";
+    QTest::newRow("unknown query") << QStringList{"--query", "lamp"} << QStringList{} << 1 << fast
+                                   << 2000 << false << "status, input, lamp-hours";
+    QTest::newRow("power neither on nor off")
+        << QStringList{"--power", "1"} << QStringList{} << 1 << fast << 2000 << false << "on, off";
+    QTest::newRow("port 3") << QStringList{"--send", "CR0", "--port", "3"} << QStringList{} << 1
+                            << fast << 2000 << false << "--port takes 1 or 2";
+    QTest::newRow("speed 4800") << QStringList{"--send", "CR0", "--speed", "4800"} << QStringList{}
+                                << 1 << fast << 2000 << false << "--speed takes 19200 or 9600";
+    QTest::newRow("zero time-out") << QStringList{"--send", "CR0", "--timeout", "0"}
+                                   << QStringList{} << 1 << fast << 2000 << false << "--timeout";
+    QTest::newRow("send without text") << QStringList{"--send"} << QStringList{} << 1 << fast
+                                       << 2000 << false << "--send needs a value";
+    QTest::newRow("json for the window") << QStringList{"--json"} << QStringList{} << 1 << fast
+                                         << 2000 << false << "--json needs --send";
+    QTest::newRow("json takes no value")
+        << QStringList{"--send", "CR0", "--json=1"} << QStringList{} << 1 << fast << 2000 << false
+        << "unknown option";
+}
+
+void TestOptions::scriptOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, sends);
+    QFETCH(int, port);
+    QFETCH(QString, settings);
+    QFETCH(int, timeoutMs);
+    QFETCH(bool, json);
+    QFETCH(QString, error);
+    const Options o = parseOptions(args);
+    QVERIFY2(error.isEmpty() ? o.error.isEmpty() : o.error.contains(error), qPrintable(o.error));
+    if (!error.isEmpty()) return;
+    QCOMPARE(o.sends, sends);
+    QCOMPARE(o.port, port);
+    QCOMPARE(o.settings, settings);
+    QCOMPARE(o.timeoutMs, timeoutMs);
+    QCOMPARE(o.json, json);
+}
+
 void TestOptions::settingsString_data()
 {
     QTest::addColumn<QString>("text");
@@ -115,6 +180,8 @@ void TestOptions::programExitCodes_data()
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "unknown option '--bogus'";
     QTest::newRow("missing device") << QStringList{"--com2"} << 2 << "needs a device path";
     QTest::newRow("log without a file") << QStringList{"--log"} << 2 << "needs a file name";
+    QTest::newRow("log with a script")
+        << QStringList{"--log", "/tmp/h.log", "--send", "CR0"} << 2 << "does not go with --send";
     QTest::newRow("address without a port")
         << QStringList{"--com1", "socket://projector"} << 2 << "no port; write HOST:PORT";
     QTest::newRow("port out of range")

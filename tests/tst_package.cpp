@@ -88,6 +88,7 @@ void TestPackage::holdsFile_data()
 {
     QTest::addColumn<QString>("path");
     QTest::newRow("the panel") << "./usr/bin/zeva-control";
+    QTest::newRow("the window's module") << "./usr/lib/zeva-control/zeva-panel.so";
     QTest::newRow("the virtual projector") << "./usr/bin/zeva-projector-sim";
     QTest::newRow("menu entry") << "./usr/share/applications/zeva-control.desktop";
     QTest::newRow("scalable icon") << "./usr/share/icons/hicolor/scalable/apps/zeva-control.svg";

@@ -57,6 +57,11 @@ class Form1 : public QWidget
     void Command53_Click();
     void Command54_Click();
 
+    // Commands handed over by a script: sent as a typed command is, with the script's reply
+    // window; they wait while an exchange of the operator's own is under way.
+    void sendHandedOver(const QString& text, int replyWindowMs);
+    bool exchangeUnderWay() const;
+
     // Views.
     void Form_KeyDown(int keyCode, int shift);
     void Image1_DblClick();

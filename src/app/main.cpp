@@ -1,12 +1,12 @@
-#include "app/form1.h"
-#include "app/layout_builder.h"
+// The program's start: what needs no window (help, version, port listing, scripted commands)
+// runs here on Qt Core alone; the window is loaded from its module only when it is wanted.
 #include "app/list_ports.h"
 #include "app/options.h"
-#include "app/quit_signals.h"
+#include "app/panel_module.h"
+#include "app/script_run.h"
 #include "history/history_log.h"
 
-#include <QApplication>
-#include <QPushButton>
+#include <QCoreApplication>
 #include <cstdio>
 
 namespace
@@ -50,10 +50,14 @@ int main(int argc, char** argv)
             stdout);
         return 0;
     }
-    // Opened before anything else so that a log that cannot be written stops the start at once.
-    HistoryLog log;
+    if (!options.sends.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        return runScript(options);
+    }
+    // Tried before the window is loaded so that a log that cannot be written stops the start;
+    // the window opens it again for itself.
     if (!options.logPath.isEmpty()) {
-        if (const auto failure = log.open(options.logPath)) {
+        if (const auto failure = HistoryLog().open(options.logPath)) {
             std::fprintf(stderr, "zeva-control: cannot open the history log %s: %s\n",
                          qPrintable(options.logPath), qPrintable(*failure));
             return kUsageExitCode;
@@ -65,16 +69,5 @@ int main(int argc, char** argv)
                    stderr);
         return 1;
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zeva-control"));
-    QApplication::setApplicationVersion(QStringLiteral(ZEVA_VERSION));
-    installFontSubstitutions();
-    Form1 form;
-    form.MSComm1.setDevices(options.com1, options.com2);
-    if (log.isOpen()) form.attachLog(log);
-    quitOnTerminationSignals(&form, [&form] { form.Command16_Click(); });
-    form.Form_Load();
-    form.show();
-    form.control(QStringLiteral("Command17"))->setFocus();
-    return app.exec();
+    return runPanel(argc, argv, options);
 }

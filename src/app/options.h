@@ -1,8 +1,13 @@
 #pragma once
-// The command line: which devices stand behind COM1 and COM2, or a listing of the ports there are.
-// and the history log. Nothing else is configurable.
+// The command line: which devices stand behind COM1 and COM2, a listing of the ports there are,
+// commands to send from a script, or the file the window logs its history to. Nothing else is
+// configurable.
 #include <QString>
 #include <QStringList>
+
+// The query buttons' reply window: what a scripted command waits for its reply by default.
+inline constexpr int kDefaultReplyTimeoutMs = 2000;
+inline constexpr int kMaxReplyTimeoutMs = 600'000;
 
 struct Options {
     QString com1;
@@ -10,8 +15,17 @@ struct Options {
     bool help = false;
     bool version = false;
     bool listPorts = false; // print the serial ports the system knows and exit
-    QString logPath;        // non-empty: append the exchange history to this file
-    QString error;          // non-empty: the command line was not understood
+
+    // Scripted use: command texts without their CR, in command-line order. Non-empty: no window.
+    QStringList sends;
+    int port = 1; // which of COM1 and COM2
+    QString settings = QStringLiteral("19200,N,8,1");
+    int timeoutMs = kDefaultReplyTimeoutMs;
+    bool json = false;
+
+    QString logPath; // non-empty: the window appends its exchange history to this file
+
+    QString error; // non-empty: the command line was not understood
 };
 
 QString defaultDevice(int port);

@@ -1,0 +1,24 @@
+#pragma once
+// Where a running panel listens for commands handed over by a script, and the few words the two
+// say to each other. One socket per user and per device, in the user's runtime directory.
+//
+// Request, one line:  SEND <reply window ms> <command text in hex>
+// Answer, one line:   REPLY <0 or 1: timed out> <ms> <reply in hex>
+//                 or  NOTHELD   (the panel does not have this device open: open it yourself)
+#include <QByteArray>
+#include <QString>
+
+// The device as both sides name it: a symlink such as /dev/serial/by-id/... reads as its target.
+QString canonicalDevice(const QString& device);
+// The user's runtime directory: $XDG_RUNTIME_DIR, else /run/user/UID when it is ours, else a
+// private folder in the temporary directory. A panel started from the desktop and a script
+// started by cron find the same folder.
+QString handoverDirectory();
+// Creates the private folder when the temporary directory stands in; false when the folder
+// exists but belongs to someone else or others may enter it (then no socket is used there).
+bool prepareHandoverDirectory();
+QString handoverSocketPath(const QString& device);
+
+inline constexpr QByteArrayView kSendWord = "SEND";
+inline constexpr QByteArrayView kReplyWord = "REPLY";
+inline constexpr QByteArrayView kNotHeldLine = "NOTHELD\n";

@@ -1,0 +1,39 @@
+// The window's side of the program, in its own module (see panel_module.h).
+#include "app/form1.h"
+#include "app/handover_server.h"
+#include "app/layout_builder.h"
+#include "app/panel_module.h"
+#include "app/quit_signals.h"
+#include "history/history_log.h"
+
+#include <QApplication>
+#include <cstdio>
+
+extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options& options)
+{
+    static_assert(std::is_same_v<decltype(&zevaPanelMain), PanelEntry>);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zeva-control"));
+    QApplication::setApplicationVersion(QStringLiteral(ZEVA_VERSION));
+    installFontSubstitutions();
+    Form1 form;
+    form.MSComm1.setDevices(options.com1, options.com2);
+    HistoryLog log;
+    if (!options.logPath.isEmpty()) {
+        if (const auto failure = log.open(options.logPath)) {
+            std::fprintf(stderr, "zeva-control: cannot open the history log %s: %s\n",
+                         qPrintable(options.logPath), qPrintable(*failure));
+            return kUsageExitCode;
+        }
+        form.attachLog(log);
+    }
+    quitOnTerminationSignals(&form, [&form] { form.Command16_Click(); });
+    form.Form_Load();
+    // Scripts hand their commands to this window while it holds the port.
+    HandoverServer handover(form);
+    handover.listen(options.com1);
+    handover.listen(options.com2);
+    form.show();
+    form.control(QStringLiteral("Command17"))->setFocus();
+    return app.exec();
+}

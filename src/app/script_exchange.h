@@ -1,0 +1,27 @@
+#pragma once
+// One command of a script and what came back, how it is printed, and what it means for the exit
+// status. Widget-free: the scripted road never loads the window's libraries.
+#include <QList>
+#include <QString>
+
+// Exit statuses of a script, worst last: the program exits with the worst of its commands.
+enum ScriptExit : int {
+    kExitReplied = 0,    // every command got a reply that is not "?"
+    kExitRefused = 1,    // a reply was "?": the projector refused the command
+    kExitTimedOut = 3,   // a reply did not end with its CR in time
+    kExitCannotOpen = 4, // the port could not be opened
+};
+
+struct ExchangeResult {
+    QString command;       // as given, without its CR
+    QString reply;         // one character per byte, up to its first CR or what came in time
+    bool timedOut = false; // no CR came before the time-out
+    qint64 ms = 0;         // from the command's last byte written to the reply's CR
+};
+
+// "CR0<TAB> 0 0 CR <TAB> Power ON": the command, the reply as the RXD line shows it (the
+// time-out mark when nothing came) and the decoded status when there is one.
+QString formatLine(const ExchangeResult& r);
+// {"command":"CR0","reply":"00\r","reply_hex":"30300d","status":" Power ON","reading":null,...}
+QByteArray formatJson(const ExchangeResult& r);
+ScriptExit exitStatusOf(const ExchangeResult& r);

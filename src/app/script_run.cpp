@@ -1,0 +1,102 @@
+#include "app/script_run.h"
+
+#include "app/handover_client.h"
+#include "app/script_exchange.h"
+#include "link/serial_comm.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+
+namespace
+{
+
+// The same serial layer as the window's MSComm1, without the window.
+class DirectLine
+{
+  public:
+    CommError open(const Options& o)
+    {
+        comm_.setDevices(o.com1, o.com2);
+        if (CommError e = comm_.setCommPort(o.port)) return e;
+        if (CommError e = comm_.setSettings(o.settings)) return e;
+        return comm_.setPortOpen(true);
+    }
+    ExchangeResult exchange(const QString& command, int timeoutMs);
+
+  private:
+    SerialComm comm_;
+};
+
+ExchangeResult DirectLine::exchange(const QString& command, int timeoutMs)
+{
+    ExchangeResult r;
+    r.command = command;
+    (void)comm_.Input(); // what is left of an earlier reply belongs to nobody
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setTimerType(Qt::PreciseTimer);
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&comm_, &SerialComm::OnComm, &loop, [&] {
+        r.reply += comm_.Input();
+        if (r.reply.contains(QLatin1Char('\r'))) loop.quit();
+    });
+    QObject::connect(&comm_, &SerialComm::lineLost, &loop, [&](const QString& description) {
+        std::fprintf(stderr, "%s\n", qPrintable(description));
+        loop.quit();
+    });
+    if (CommError e = comm_.Output(command + QLatin1Char('\r'))) {
+        std::fprintf(stderr, "%s\n", qPrintable(*e));
+        r.timedOut = true;
+        return r;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    deadline.start(timeoutMs);
+    loop.exec();
+    r.ms = clock.elapsed();
+    const qsizetype cr = r.reply.indexOf(QLatin1Char('\r'));
+    r.timedOut = cr < 0;
+    if (cr >= 0) r.reply.truncate(cr + 1);
+    return r;
+}
+
+void print(const ExchangeResult& r, bool json)
+{
+    const QByteArray line = (json ? formatJson(r) : formatLine(r).toLocal8Bit()) + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int runScript(const Options& options)
+{
+    HandoverClient panel;
+    bool viaPanel = panel.connectTo(options.port == 1 ? options.com1 : options.com2);
+    std::optional<DirectLine> direct;
+    int status = kExitReplied;
+    for (const QString& command : options.sends) {
+        std::optional<ExchangeResult> r;
+        if (viaPanel) {
+            r = panel.exchange(command, options.timeoutMs);
+            viaPanel = r.has_value(); // a panel gone or not holding the port: on our own
+        }
+        if (!r) {
+            if (!direct) {
+                direct.emplace();
+                if (CommError e = direct->open(options)) {
+                    // The same sentence the window shows in its message box.
+                    std::fprintf(stderr, "%s\n", qPrintable(*e));
+                    return kExitCannotOpen;
+                }
+            }
+            r = direct->exchange(command, options.timeoutMs);
+        }
+        print(*r, options.json);
+        status = std::max(status, int(exitStatusOf(*r)));
+    }
+    return status;
+}
