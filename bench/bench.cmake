@@ -25,3 +25,6 @@ if(benchmark_FOUND)
     add_executable(zeva-bench-receive receive.cpp bench_util.h)
     target_link_libraries(zeva-bench-receive PRIVATE zeva_gui benchmark::benchmark)
 endif()
+
+add_executable(zeva-bench-history history.cpp bench_util.h)
+target_link_libraries(zeva-bench-history PRIVATE zeva_gui)

@@ -1,7 +1,8 @@
 // A line that floods: random bytes at the full rate of 115200 baud (11520 bytes/s), written to a
 // pty in 5 ms pieces, into the panel in its full view with nothing sent. A 10 ms timer measures
 // how late the event loop serves it; resident memory is read before and after.
-//   zeva-bench-flood [SECONDS]
+// With --history, the History window is open and following, over a history already full.
+//   zeva-bench-flood [SECONDS] [--history]
 #include "app/form1.h"
 #include "app/layout_builder.h"
 #include "bench_panel.h"
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <random>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -99,7 +101,7 @@ struct FloodCount {
 };
 
 void report(int seconds, const FloodCount& flood, const LatenessProbe& probe, qint64 events,
-            double rssBefore, qsizetype rxChars)
+            double rssBefore, qsizetype rxChars, bool history)
 {
     const double rssAfter = bench::rssMiB();
     const double growth = rssAfter - rssBefore;
@@ -109,7 +111,8 @@ void report(int seconds, const FloodCount& flood, const LatenessProbe& probe, qi
                 seconds, (long long)flood.written, double(flood.written) / seconds,
                 (long long)events, (long long)flood.worstBacklog, (long long)rxChars,
                 probe.worstMs(), rssBefore, rssAfter, flood.rssPeak);
-    const std::string name = "flood at 115200 baud for " + std::to_string(seconds) + " s";
+    const std::string name = "flood at 115200 baud for " + std::to_string(seconds) + " s" +
+                             (history ? ", History window open on a full history" : "");
     bench::summaryRow(name + ": worst event-loop delay", bench::format("%.1f ms", probe.worstMs()),
                       "< 50 ms", probe.worstMs() < kMaxDelayMs);
     bench::summaryRow(name + ": RSS growth",
@@ -128,6 +131,12 @@ int main(int argc, char** argv)
     Form1& form = panel.form;
     PtyPeer& peer = panel.peer;
     if (!panel.ready) return 1;
+    const bool history = argc > 2 && std::string(argv[2]) == "--history";
+    if (history) {
+        for (int i = 0; i < ExchangeHistory::kCapacity; ++i)
+            form.history.addRx(QStringLiteral("earlier"), false);
+        form.toggleHistoryWindow();
+    }
     qint64 events = 0;
     QObject::connect(&form.MSComm1, &SerialComm::OnComm, [&events] { ++events; });
     bench::runFor(500);
@@ -148,6 +157,6 @@ int main(int argc, char** argv)
         }
         flood = {line.written(), line.worstBacklog(), rssPeak};
     }
-    report(seconds, flood, probe, events, rssBefore, form.RxBuffer.size());
+    report(seconds, flood, probe, events, rssBefore, form.RxBuffer.size(), history);
     return 0;
 }

@@ -27,7 +27,8 @@ else
 fi
 
 targets=(zeva-bench-trivial-window zeva-bench-startup zeva-bench-press zeva-bench-hold
-         zeva-bench-flood zeva-bench-soak zeva-bench-net zeva-bench-reconnect zeva-bench-send)
+         zeva-bench-flood zeva-bench-soak zeva-bench-net zeva-bench-reconnect zeva-bench-send
+         zeva-bench-history)
 if [[ ! -f $build/build.ninja ]]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
@@ -61,7 +62,9 @@ run hold "$bin/zeva-bench-hold" "$hold_s"
 if [[ -x $bin/zeva-bench-receive ]]; then
     run receive "$bin/zeva-bench-receive" "${gbench[@]}"
 fi
+run history "$bin/zeva-bench-history"
 run flood "$bin/zeva-bench-flood" "$flood_s"
+run flood-history "$bin/zeva-bench-flood" "$flood_s" --history
 echo "waiting for the soak..." >&2
 wait "$soak_pid" || echo "soak exited with status $?" >&2
 
@@ -84,7 +87,7 @@ for name in startup send press net reconnect; do
     awk -F'\t' '$1 == "ROW" { printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }' "$logs/$name.txt"
 done
 hold_row
-for name in receive flood soak; do
+for name in receive history flood flood-history soak; do
     [[ -f $logs/$name.txt ]] || continue
     awk -F'\t' '$1 == "ROW" { printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }' "$logs/$name.txt"
 done

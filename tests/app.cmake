@@ -10,3 +10,7 @@ zeva_add_test(tst_entry SOURCES tst_entry.cpp support/form_harness.h LIBS zeva_g
 zeva_add_test(tst_faults SOURCES tst_faults.cpp support/form_harness.h support/sim_process.h
     LIBS zeva_gui TIMEOUT 60)
 add_dependencies(tst_faults zeva-projector-sim zeva-control)
+zeva_add_test(tst_history SOURCES tst_history.cpp support/form_harness.h LIBS zeva_gui)
+zeva_add_test(tst_history_log SOURCES tst_history_log.cpp support/form_harness.h LIBS zeva_gui)
+add_dependencies(tst_history_log zeva-control)
+zeva_add_test(tst_history_window SOURCES tst_history_window.cpp support/form_harness.h LIBS zeva_gui)

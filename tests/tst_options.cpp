@@ -32,6 +32,9 @@ void TestOptions::commandLine_data()
         << "/dev/pts/3" << false << false;
     QTest::newRow("equals form") << QStringList{"--com2=/dev/serial/by-id/usb-x"} << d1
                                  << "/dev/serial/by-id/usb-x" << false << false;
+    QTest::newRow("log takes its file")
+        << QStringList{"--log", "/tmp/h.log", "--com1", "/dev/ttyUSB0"} << "/dev/ttyUSB0" << d2
+        << false << false;
     QTest::newRow("missing value") << QStringList{"--com1"} << d1 << d2 << true << false;
     QTest::newRow("empty value") << QStringList{"--com1="} << d1 << d2 << true << false;
     QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << d1 << d2 << true << false;
@@ -176,6 +179,9 @@ void TestOptions::programExitCodes_data()
     QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: zeva-control";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "unknown option '--bogus'";
     QTest::newRow("missing device") << QStringList{"--com2"} << 2 << "needs a device path";
+    QTest::newRow("log without a file") << QStringList{"--log"} << 2 << "needs a file name";
+    QTest::newRow("log with a script")
+        << QStringList{"--log", "/tmp/h.log", "--send", "CR0"} << 2 << "does not go with --send";
     QTest::newRow("address without a port")
         << QStringList{"--com1", "socket://projector"} << 2 << "no port; write HOST:PORT";
     QTest::newRow("port out of range")

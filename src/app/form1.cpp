@@ -34,6 +34,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     setUpTimers();
     connectHandlers();
     connectPanel();
+    connectHistory();
     endProgram = [] { QCoreApplication::quit(); };
     setWindowHeightTwips(kDesignClientHeightTwips + chromeTwips());
     qApp->installEventFilter(this);
@@ -104,6 +105,7 @@ void Form1::connectHandlers()
     connect(&MSComm1, &SerialComm::reconnected, this, &Form1::MSComm1_Reconnected);
     connect(&MSComm1, &SerialComm::lineLost, this, [this](const QString& description) {
         PortFailed = true;
+        history.addLineLost(description);
         forgetReceived();
         // A loss is also found inside a write, in the middle of a transmission: the modal box
         // and its event loop wait until the current event has been handled to its end.

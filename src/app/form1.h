@@ -1,6 +1,8 @@
 #pragma once
 // The panel's one window. Handlers are public and named after control and event so that tests
 // drive them directly; fields carry the names the whole program uses.
+#include "history/command_recall.h"
+#include "history/history.h"
 #include "link/serial_comm.h"
 
 #include <QHash>
@@ -15,6 +17,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class EmblemLabel;
+class HistoryLog;
+class HistoryWindow;
 struct CommandRow;
 struct AdjusterRow;
 
@@ -74,6 +78,12 @@ class Form1 : public QWidget
     void setWindowHeightTwips(int twips);
     QWidget* control(const QString& name) const { return controls_.value(name); }
 
+    // The exchange history beside the designed window: fed by the transaction routine, shown by
+    // the History window (Ctrl+H, or the TXD/RXD lines' context menu), written by the log.
+    void toggleHistoryWindow();
+    HistoryWindow* historyWindow() const;
+    void attachLog(HistoryLog& log);
+
     // Fields.
     QString PortSettings;
     QString LastCommand;
@@ -91,6 +101,8 @@ class Form1 : public QWidget
     QTimer Timer2;
     QTimer Timer3;
     QTimer Timer4;
+    ExchangeHistory history;
+    CommandRecall sentCommands; // Up and Down in Text1
 
     QPointer<QLabel> Label11;
     QPointer<QLabel> Label12;
@@ -124,12 +136,16 @@ class Form1 : public QWidget
     void centreWithDesignedHeight();
     bool handleAdjusterMouse(QObject* watched, QEvent* event);
     void releaseLostHold();
+    void connectHistory();
+    void notePortOpened();
+    bool recallCommand(int keyCode);
 
     QHash<QString, QWidget*> controls_;
     int heightTwips_ = 0;
     int appliedChromeTwips_ = 0;
     QHash<const QObject*, const AdjusterRow*> adjusterOf_;
     const AdjusterRow* heldRow_ = nullptr; // the adjuster whose release is still due
+    QPointer<HistoryWindow> historyWindow_;
     qsizetype replyStart_ = 0;             // where the reply to LastCommand begins in RxBuffer
 };
 

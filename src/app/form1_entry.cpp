@@ -10,6 +10,7 @@ void Form1::Command53_Click()
     EntryText = Text1->text();
     LastCommand = EntryText + QLatin1Char('\r');
     Hyouji(LastCommand, 1);
+    sentCommands.remember(EntryText);
 }
 
 void Form1::Command54_Click()

@@ -22,6 +22,7 @@ void Form1::Form_Load()
     // A port that cannot be opened here is reported once, by the port choice just below,
     // which tries again because of the failure.
     if (openPort()) PortFailed = true;
+    if (MSComm1.PortOpen()) notePortOpened();
     // Selecting the option in code runs its click, as a click by the operator would.
     Option1->setChecked(true);
     Option1_Click();
@@ -55,11 +56,13 @@ void Form1::selectPort(int port)
     // ends with the chosen port open, or with the warning.
     if (!failure && (wasOpen || PortFailed)) failure = openPort();
     if (failure) {
+        history.addPortFailed(*failure);
         showWarning(*failure);
         (void)MSComm1.setCommPort(port == 1 ? 2 : 1);
         PortFailed = true;
         return;
     }
+    if (MSComm1.PortOpen() && (wasOpen || PortFailed)) notePortOpened();
     PortFailed = false;
     Frame8->hide();
 }
@@ -77,12 +80,14 @@ void Form1::MSComm1_Reconnected()
     // As after a port choice: the port is open again and nothing of the old line is kept.
     PortFailed = false;
     forgetReceived();
+    notePortOpened();
 }
 
 void Form1::selectSpeed(const QString& settings)
 {
     PortSettings = settings;
     (void)MSComm1.setSettings(PortSettings); // both strings are fixed and valid
+    history.addSpeedChanged(PortSettings);
     Frame8->hide();
 }
 

@@ -32,6 +32,7 @@ void Form1::Hyouji(const QString& text, int mode)
         // earlier exchange, or to none, and must not be read as part of this one.
         replyStart_ = RxBuffer.size();
         Label11->setText(DisplayForm(text));
+        history.addTx(text, HoldCode != 0 && Timer1.isActive());
         enableTimer(Timer2);
         AwaitingReply = 1;
         enableTimer(Timer4);
@@ -43,13 +44,16 @@ void Form1::Hyouji(const QString& text, int mode)
     const QStringView reply = QStringView(text).mid(qMin(replyStart_, text.size()));
     const Decoded decoded = decodeReply(LastCommand, DisplayForm(reply));
     if (decoded.status) Label25->setText(*decoded.status);
+    if (decoded.status) history.addStatus(*decoded.status);
     if (decoded.readingValue) ReadingValue = *decoded.readingValue;
 }
 
 void Form1::MSComm1_OnComm()
 {
     if (MSComm1.CommEvent() != SerialComm::kEvReceive) return;
-    appendBounded(RxBuffer, MSComm1.Input());
+    const QString piece = MSComm1.Input();
+    history.addRx(piece, Timer2.isActive());
+    appendBounded(RxBuffer, piece);
     AwaitingReply = 0;
     Hyouji(RxBuffer, 2);
     // Characters outside any exchange would otherwise stay on the monitor and the status line
@@ -60,6 +64,7 @@ void Form1::MSComm1_OnComm()
 void Form1::Timer2_Timer()
 {
     if (AwaitingReply == 1) Label12->setText(kTimeOutMark);
+    if (AwaitingReply == 1) history.addTimeOut(kTimeOutMark);
     Timer2.stop();
     forgetReceived();
     AwaitingReply = 0;

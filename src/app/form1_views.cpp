@@ -7,6 +7,7 @@
 namespace
 {
 constexpr int kKeyJ = 74;
+constexpr int kKeyH = 72;
 constexpr int kShiftMask = 7;
 constexpr int kCtrlOnly = 2;
 const char kCloseCaption[] = "CLOSE";
@@ -16,6 +17,8 @@ const char kHideDataCaption[] = "データを表示しない";
 
 void Form1::Form_KeyDown(int keyCode, int shift)
 {
+    if (keyCode == kKeyH && (shift & kShiftMask) == kCtrlOnly) return toggleHistoryWindow();
+    if (shift == 0 && recallCommand(keyCode)) return;
     if (keyCode != kKeyJ || (shift & kShiftMask) != kCtrlOnly) return;
     setWindowHeightTwips(kExtendedHeightTwips);
     ExtendedView = 1;

@@ -4,6 +4,7 @@
 #include "app/options.h"
 #include "app/panel_module.h"
 #include "app/script_run.h"
+#include "history/history_log.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -52,6 +53,15 @@ int main(int argc, char** argv)
     if (!options.sends.isEmpty()) {
         QCoreApplication app(argc, argv);
         return runScript(options);
+    }
+    // Tried before the window is loaded so that a log that cannot be written stops the start;
+    // the window opens it again for itself.
+    if (!options.logPath.isEmpty()) {
+        if (const auto failure = HistoryLog().open(options.logPath)) {
+            std::fprintf(stderr, "zeva-control: cannot open the history log %s: %s\n",
+                         qPrintable(options.logPath), qPrintable(*failure));
+            return kUsageExitCode;
+        }
     }
     if (!displayAvailable()) {
         std::fputs("zeva-control: no display available (set DISPLAY, run under xvfb-run, or set "

@@ -101,6 +101,11 @@ QString applyValue(Options& o, const QString& name, const QString& value)
         (name == QLatin1String("--com1") ? o.com1 : o.com2) = value;
         return {};
     }
+    if (name == QLatin1String("--log")) {
+        if (value.isEmpty()) return QStringLiteral("option --log needs a file name");
+        o.logPath = value;
+        return {};
+    }
     if (name == QLatin1String("--send")) return addSend(o, value);
     if (name == QLatin1String("--query") || name == QLatin1String("--power"))
         return addNamed(o, name, value);
@@ -111,9 +116,9 @@ QString applyValue(Options& o, const QString& name, const QString& value)
 }
 
 const QLatin1StringView kValueOptions[] = {
-    QLatin1StringView("--com1"),  QLatin1StringView("--com2"),   QLatin1StringView("--send"),
-    QLatin1StringView("--query"), QLatin1StringView("--power"),  QLatin1StringView("--port"),
-    QLatin1StringView("--speed"), QLatin1StringView("--timeout")};
+    QLatin1StringView("--com1"),  QLatin1StringView("--com2"),    QLatin1StringView("--send"),
+    QLatin1StringView("--query"), QLatin1StringView("--power"),   QLatin1StringView("--port"),
+    QLatin1StringView("--speed"), QLatin1StringView("--timeout"), QLatin1StringView("--log")};
 
 bool takesValue(const QString& name)
 {
@@ -141,6 +146,10 @@ bool applyFlag(Options& o, const QString& name)
 // What only a script may ask for makes no sense without a command to send.
 QString checkScriptOptions(const Options& o, const QStringList& args)
 {
+    if (!o.sends.isEmpty() && !o.logPath.isEmpty())
+        return QStringLiteral(
+            "option --log keeps the window's history; it does not go with --send, "
+            "--query or --power");
     if (!o.sends.isEmpty()) return {};
     for (const QString& arg : args) {
         for (const char* option : {"--port", "--speed", "--timeout", "--json"}) {
@@ -171,10 +180,12 @@ Options parseOptions(const QStringList& args)
         const QString name = eq > 0 ? arg.left(eq) : arg;
         if (takesValue(name)) {
             if (eq < 0 && i + 1 >= args.size())
-                o.error = QStringLiteral("option %1 needs %2")
-                              .arg(name, name.startsWith(QLatin1String("--com"))
-                                             ? QLatin1String("a device path")
-                                             : QLatin1String("a value"));
+                o.error =
+                    QStringLiteral("option %1 needs %2")
+                        .arg(name, name.startsWith(QLatin1String("--com"))
+                                       ? QLatin1String("a device path")
+                                   : name == QLatin1String("--log") ? QLatin1String("a file name")
+                                                                    : QLatin1String("a value"));
             else
                 o.error = applyValue(o, name, eq > 0 ? arg.mid(eq + 1) : args.at(++i));
         } else if (eq > 0 || !applyFlag(o, name)) {
@@ -188,7 +199,7 @@ Options parseOptions(const QStringList& args)
 QString usageText()
 {
     return QStringLiteral(
-               "Usage: zeva-control [--com1 DEVICE] [--com2 DEVICE]\n"
+               "Usage: zeva-control [--com1 DEVICE] [--com2 DEVICE] [--log FILE]\n"
                "       zeva-control --send TEXT [--send TEXT ...] [--query NAME] [--power on|off]\n"
                "                    [--com1 DEVICE] [--port 1|2] [--speed 19200|9600]\n"
                "                    [--timeout MS] [--json]\n"
@@ -201,6 +212,8 @@ QString usageText()
                "                 rfc2217://HOST:PORT for a Telnet COM Port Control port\n"
                "                 (default: the first and second USB serial adapter found,\n"
                "                 else /dev/ttyS0 and /dev/ttyS1)\n"
+               "  --log FILE     append every command, reply, status and port event to FILE,\n"
+               "                 one line each (Ctrl+H shows them in the History window)\n"
                "  --list-ports   list the serial ports this system knows, and which COM1 and\n"
                "                 COM2 stand for, and exit\n"
                "  --help         show this help and exit\n"

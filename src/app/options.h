@@ -1,6 +1,7 @@
 #pragma once
 // The command line: which devices stand behind COM1 and COM2, a listing of the ports there are,
-// or commands to send from a script. Nothing else is configurable.
+// commands to send from a script, or the file the window logs its history to. Nothing else is
+// configurable.
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,8 @@ struct Options {
     QString settings = QStringLiteral("19200,N,8,1");
     int timeoutMs = kDefaultReplyTimeoutMs;
     bool json = false;
+
+    QString logPath; // non-empty: the window appends its exchange history to this file
 
     QString error; // non-empty: the command line was not understood
 };

@@ -4,8 +4,10 @@
 #include "app/layout_builder.h"
 #include "app/panel_module.h"
 #include "app/quit_signals.h"
+#include "history/history_log.h"
 
 #include <QApplication>
+#include <cstdio>
 
 extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options& options)
 {
@@ -16,6 +18,15 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     installFontSubstitutions();
     Form1 form;
     form.MSComm1.setDevices(options.com1, options.com2);
+    HistoryLog log;
+    if (!options.logPath.isEmpty()) {
+        if (const auto failure = log.open(options.logPath)) {
+            std::fprintf(stderr, "zeva-control: cannot open the history log %s: %s\n",
+                         qPrintable(options.logPath), qPrintable(*failure));
+            return kUsageExitCode;
+        }
+        form.attachLog(log);
+    }
     quitOnTerminationSignals(&form, [&form] { form.Command16_Click(); });
     form.Form_Load();
     // Scripts hand their commands to this window while it holds the port.

@@ -1,0 +1,173 @@
+#include "app/history_window.h"
+
+#include "app/history_model.h"
+#include "history/history.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace
+{
+constexpr int kCountRefreshMs = 200; // the count line follows a flood without redrawing per entry
+// clang-format off
+constexpr int kColumnWidths[HistoryModel::ColumnCount] = {
+    // time  Δ    dir  text status
+       96,   76,  96,  330, 220};
+// clang-format on
+constexpr QSize kInitialSize(900, 420);
+} // namespace
+
+HistoryWindow::HistoryWindow(ExchangeHistory& history, QWidget* parent)
+    : QWidget(parent, Qt::Window), history_(history), model_(new HistoryModel(history, this)),
+      filter_(new HistoryFilter(this))
+{
+    setWindowTitle(QStringLiteral("History"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    filter_->setSourceModel(model_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(buildToolbar());
+    table_ = new QTableView(this);
+    table_->setAccessibleName(QStringLiteral("Exchange history"));
+    layout->addWidget(table_);
+    setUpTable();
+    countTimer_ = new QTimer(this);
+    countTimer_->setTimerType(Qt::PreciseTimer);
+    countTimer_->setSingleShot(true);
+    countTimer_->setInterval(kCountRefreshMs);
+    connect(countTimer_, &QTimer::timeout, this, &HistoryWindow::updateCount);
+    connect(&history, &ExchangeHistory::appended, countTimer_, [this] {
+        if (!countTimer_->isActive()) countTimer_->start();
+    });
+    connect(&history, &ExchangeHistory::cleared, this, &HistoryWindow::updateCount);
+    auto* toggle = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
+    connect(toggle, &QShortcut::activated, this, &HistoryWindow::toggleRequested);
+    updateCount();
+    resize(kInitialSize);
+}
+
+QWidget* HistoryWindow::buildToolbar()
+{
+    auto* bar = new QWidget(this);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    filterBox_ = new QLineEdit(bar);
+    filterBox_->setPlaceholderText(QStringLiteral("Filter: command, reply or status"));
+    filterBox_->setClearButtonEnabled(true);
+    hex_ = new QCheckBox(QStringLiteral("Hex"), bar);
+    follow_ = new QCheckBox(QStringLiteral("Follow newest"), bar);
+    follow_->setChecked(true);
+    auto* copy = new QPushButton(QStringLiteral("Copy"), bar);
+    auto* clear = new QPushButton(QStringLiteral("Clear"), bar);
+    filterBox_->setAccessibleName(QStringLiteral("Filter"));
+    hex_->setToolTip(QStringLiteral("Show the bytes of commands and replies in hex"));
+    copy->setToolTip(QStringLiteral("Copy the selected rows, cells separated by tabs (Ctrl+C)"));
+    clear->setToolTip(QStringLiteral("Empty the history (the log keeps everything)"));
+    follow_->setToolTip(QStringLiteral("Keep the newest row in view; scrolling up turns it off"));
+    count_ = new QLabel(bar);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{filterBox_, hex_, copy, clear, follow_, count_})
+        row->addWidget(w);
+    row->setStretch(0, 1);
+    connect(filterBox_, &QLineEdit::textChanged, this, &HistoryWindow::setFilter);
+    connect(hex_, &QCheckBox::toggled, model_, &HistoryModel::setHexBytes);
+    connect(copy, &QPushButton::clicked, this, &HistoryWindow::copySelection);
+    connect(clear, &QPushButton::clicked, this, &HistoryWindow::clearHistory);
+    connect(follow_, &QCheckBox::toggled, this, &HistoryWindow::followIfWanted);
+    return bar;
+}
+
+void HistoryWindow::setUpTable()
+{
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setWordWrap(false);
+    table_->setAlternatingRowColors(true);
+    // Fixed sizes: measuring 100,000 rows to fit them would cost far more than opening.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+    table_->verticalHeader()->hide();
+    for (int column = 0; column < HistoryModel::ColumnCount; ++column)
+        table_->setColumnWidth(column, kColumnWidths[column]);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->installEventFilter(this); // Ctrl+C
+    QScrollBar* bar = table_->verticalScrollBar();
+    // New rows move the end away: keep up with it while following.
+    connect(bar, &QScrollBar::rangeChanged, this, &HistoryWindow::followIfWanted);
+    // Scrolling up stops the following; coming back to the end resumes it.
+    connect(bar, &QScrollBar::actionTriggered, this, [this, bar] {
+        QTimer::singleShot(0, this,
+                           [this, bar] { follow_->setChecked(bar->value() >= bar->maximum()); });
+    });
+}
+
+void HistoryWindow::setFilter(const QString& needle)
+{
+    // Without a filter the table reads the model itself: a proxy over 100,000 rows would double
+    // the cost of opening and of every new entry.
+    filter_->setNeedle(needle);
+    QAbstractItemModel* wanted = needle.isEmpty() ? static_cast<QAbstractItemModel*>(model_)
+                                                  : static_cast<QAbstractItemModel*>(filter_);
+    if (table_->model() != wanted) table_->setModel(wanted);
+    followIfWanted();
+}
+
+bool HistoryWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The table's own Ctrl+C copies one cell: it copies the selected rows here instead.
+    if (watched == table_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copySelection();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void HistoryWindow::followIfWanted()
+{
+    if (follow_->isChecked()) table_->scrollToBottom();
+}
+
+QString HistoryWindow::selectedRowsText() const
+{
+    QModelIndexList selected = table_->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QStringList lines;
+    const bool filtered = table_->model() == filter_;
+    for (const QModelIndex& index : selected)
+        lines << model_->rowText(filtered ? filter_->mapToSource(index).row() : index.row());
+    return lines.join(QLatin1Char('\n'));
+}
+
+void HistoryWindow::copySelection() const
+{
+    const QString text = selectedRowsText();
+    if (!text.isEmpty()) QApplication::clipboard()->setText(text + QLatin1Char('\n'));
+}
+
+void HistoryWindow::clearHistory()
+{
+    history_.clear();
+}
+
+void HistoryWindow::updateCount()
+{
+    QString text = QStringLiteral("%1 entries").arg(history_.size());
+    if (history_.dropped() > 0)
+        text += QStringLiteral(", %1 older dropped").arg(history_.dropped());
+    count_->setText(text);
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The History window: the exchange history as a table, with a text/hex toggle, a filter, Copy,
+// Clear and "Follow newest". A window of its own beside the panel, opened and closed with Ctrl+H;
+// its place and size are not remembered.
+#include <QWidget>
+
+class ExchangeHistory;
+class HistoryFilter;
+class HistoryModel;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QTableView;
+class QTimer;
+
+class HistoryWindow : public QWidget
+{
+    Q_OBJECT
+  public:
+    explicit HistoryWindow(ExchangeHistory& history, QWidget* parent = nullptr);
+
+    HistoryModel* model() const { return model_; }
+    HistoryFilter* filter() const { return filter_; }
+    QTableView* table() const { return table_; }
+    QCheckBox* hexToggle() const { return hex_; }
+    QCheckBox* followToggle() const { return follow_; }
+    QLineEdit* filterBox() const { return filterBox_; }
+    QLabel* countLabel() const { return count_; }
+
+    // The selected rows, in order, one line each with the cells separated by tabs.
+    QString selectedRowsText() const;
+    void copySelection() const;
+    void clearHistory();
+    void updateCount();
+
+  Q_SIGNALS:
+    void toggleRequested(); // Ctrl+H inside this window
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QWidget* buildToolbar();
+    void setUpTable();
+    void setFilter(const QString& needle);
+    void followIfWanted();
+
+    ExchangeHistory& history_;
+    HistoryModel* model_;
+    HistoryFilter* filter_;
+    QTableView* table_ = nullptr;
+    QCheckBox* hex_ = nullptr;
+    QCheckBox* follow_ = nullptr;
+    QLineEdit* filterBox_ = nullptr;
+    QLabel* count_ = nullptr;
+    QTimer* countTimer_ = nullptr;
+};

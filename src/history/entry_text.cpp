@@ -1,0 +1,38 @@
+#include "history/entry_text.h"
+
+#include "link/display_form.h"
+
+#include <QDateTime>
+
+QString entryRendering(const ExchangeHistory& history, const HistoryEntry& e)
+{
+    const QString text = history.text(e);
+    return carriesBytes(e.kind) ? DisplayForm(text) : text;
+}
+
+QString hexBytes(QByteArrayView bytes)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    if (bytes.isEmpty()) return {};
+    QString out(bytes.size() * 3 - 1, QLatin1Char(' '));
+    QChar* p = out.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i, p += 3) {
+        const auto b = quint8(bytes[i]);
+        p[0] = QLatin1Char(kDigits[b >> 4]);
+        p[1] = QLatin1Char(kDigits[b & 15]);
+    }
+    return out;
+}
+
+QString isoTime(qint64 msSinceEpoch)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+QString deltaText(qint64 deltaMs)
+{
+    return QStringLiteral("+%1.%2 s")
+        .arg(deltaMs / 1000)
+        .arg(deltaMs % 1000, 3, 10, QLatin1Char('0'));
+}

@@ -1,0 +1,75 @@
+// Makes the README's picture of the History window: the panel on the virtual projector, a few
+// presses, a hold and a typed command, then the History window grabbed into a PNG.
+//   zeva-history-screenshot SIM-PROGRAM OUTPUT.png
+#include "app/form1.h"
+#include "app/history_window.h"
+#include "app/layout_builder.h"
+#include "panel/adjuster_table.h"
+#include "panel/command_table.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <cstdio>
+
+namespace
+{
+
+void wait(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void press(Form1& form, const char16_t* control)
+{
+    form.Command_Click(*findCommandRow(control));
+    wait(2100); // the reply window of a query
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fputs("usage: zeva-history-screenshot SIM-PROGRAM OUTPUT.png\n", stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zeva-control"));
+    installFontSubstitutions();
+    QProcess sim;
+    sim.start(QString::fromLocal8Bit(argv[1]), {QStringLiteral("--transition-ms"), "500"});
+    if (!sim.waitForStarted(3000) || !sim.waitForReadyRead(3000)) return 1;
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    Form1 form;
+    form.MSComm1.setDevices(device, QStringLiteral("/dev/null-zeva"));
+    form.Form_Load();
+    form.show();
+    press(form, u"Command44"); // STATUS
+    press(form, u"Command64"); // projector hours
+    const AdjusterRow& zoom = *findAdjusterByControl(u"Command15");
+    form.Adjuster_MouseDown(zoom);
+    wait(1000);
+    form.Adjuster_MouseUp(zoom);
+    wait(300);
+    form.Text1->setText(QStringLiteral("CR1"));
+    form.Command53_Click();
+    wait(700);
+    form.Text1->setText(QStringLiteral("XYZ"));
+    form.Command53_Click();
+    wait(700);
+    form.toggleHistoryWindow();
+    HistoryWindow* window = form.historyWindow();
+    window->resize(860, 300);
+    window->table()->setFocus();
+    wait(300);
+    const bool saved = window->grab().save(QString::fromLocal8Bit(argv[2]));
+    sim.terminate();
+    sim.waitForFinished(2000);
+    return saved ? 0 : 1;
+}
