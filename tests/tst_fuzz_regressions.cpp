@@ -20,12 +20,15 @@ struct Target {
 
 // clang-format off
 const Target kTargets[] = {
-    // name            entry
-    {"display_form",   fuzzDisplayForm},
-    {"decode_reply",   fuzzDecodeReply},
-    {"number_reader",  fuzzNumberReader},
-    {"line_settings",  fuzzLineSettings},
-    {"receive_path",   fuzzReceivePath},
+    // name             entry
+    {"display_form",    fuzzDisplayForm},
+    {"decode_reply",    fuzzDecodeReply},
+    {"number_reader",   fuzzNumberReader},
+    {"line_settings",   fuzzLineSettings},
+    {"receive_path",    fuzzReceivePath},
+    {"control_options", fuzzControlOptions},
+    {"sim_options",     fuzzSimOptions},
+    {"sim_framing",     fuzzSimFraming},
 };
 // clang-format on
 

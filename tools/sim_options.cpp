@@ -35,10 +35,9 @@ struct OptionSet {
 
 constexpr int kGarbagePerReply = 3;
 
-int usageError(const QCommandLineParser& parser, const QString& why)
+SimCommandLine usageError(const QCommandLineParser& parser, const QString& why)
 {
-    std::fprintf(stderr, "%s\n\n%s", qPrintable(why), qPrintable(parser.helpText()));
-    return kExitUsage;
+    return {{}, kExitUsage, why + "\n\n" + parser.helpText()};
 }
 
 // Reads a whole number from least to most into `out`, which is left alone when the option is
@@ -83,7 +82,7 @@ QString readValues(const QCommandLineParser& parser, const OptionSet& set, SimOp
 
 } // namespace
 
-int parseSimOptions(const QStringList& arguments, SimOptions& options)
+SimCommandLine readSimCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription("A virtual projector on a pseudo-terminal. Prints the "
@@ -94,11 +93,18 @@ int parseSimOptions(const QStringList& arguments, SimOptions& options)
     if (!parser.parse(arguments)) return usageError(parser, parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return usageError(parser, "Unexpected argument: " + parser.positionalArguments().first());
-    if (const QString error = readValues(parser, set, options); !error.isEmpty())
+    SimCommandLine line;
+    if (const QString error = readValues(parser, set, line.options); !error.isEmpty())
         return usageError(parser, error);
-    if (parser.isSet(set.help)) {
-        std::printf("%s", qPrintable(parser.helpText()));
-        return 0;
-    }
-    return -1;
+    if (parser.isSet(set.help)) return {{}, 0, parser.helpText()};
+    return line;
+}
+
+int parseSimOptions(const QStringList& arguments, SimOptions& options)
+{
+    const SimCommandLine line = readSimCommandLine(arguments);
+    if (line.exitCode == 0) std::printf("%s", qPrintable(line.text));
+    if (line.exitCode > 0) std::fprintf(stderr, "%s", qPrintable(line.text));
+    if (line.exitCode < 0) options = line.options;
+    return line.exitCode;
 }

@@ -25,9 +25,9 @@ Options parseOptions(const QStringList& args)
             value = arg.mid(eq + 1);
             hasValue = true;
         }
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+        if ((name == QLatin1String("--help") || name == QLatin1String("-h")) && !hasValue) {
             o.help = true;
-        } else if (name == QLatin1String("--version")) {
+        } else if (name == QLatin1String("--version") && !hasValue) {
             o.version = true;
         } else if (name == QLatin1String("--list-ports") && !hasValue) {
             o.listPorts = true;
