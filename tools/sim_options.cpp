@@ -35,9 +35,17 @@ struct OptionSet {
 
 constexpr int kGarbagePerReply = 3;
 
-SimCommandLine usageError(const QCommandLineParser& parser, const QString& why)
+void describe(QCommandLineParser& parser, const OptionSet& set)
 {
-    return {{}, kExitUsage, why + "\n\n" + parser.helpText()};
+    parser.setApplicationDescription("A virtual projector on a pseudo-terminal. Prints the "
+                                     "slave path as its first line.");
+    parser.addOptions(set.all());
+}
+
+// The help is made only when it is printed: making it costs more than reading the line.
+SimCommandLine usageError(const QString& why)
+{
+    return {{}, kExitUsage, why};
 }
 
 // Reads a whole number from least to most into `out`, which is left alone when the option is
@@ -85,26 +93,33 @@ QString readValues(const QCommandLineParser& parser, const OptionSet& set, SimOp
 SimCommandLine readSimCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription("A virtual projector on a pseudo-terminal. Prints the "
-                                     "slave path as its first line.");
     const OptionSet set;
-    parser.addOptions(set.all());
+    describe(parser, set);
 
-    if (!parser.parse(arguments)) return usageError(parser, parser.errorText());
+    if (!parser.parse(arguments)) return usageError(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return usageError(parser, "Unexpected argument: " + parser.positionalArguments().first());
+        return usageError("Unexpected argument: " + parser.positionalArguments().first());
     SimCommandLine line;
     if (const QString error = readValues(parser, set, line.options); !error.isEmpty())
-        return usageError(parser, error);
-    if (parser.isSet(set.help)) return {{}, 0, parser.helpText()};
+        return usageError(error);
+    if (parser.isSet(set.help)) return {{}, 0, {}};
     return line;
+}
+
+QString simHelpText()
+{
+    QCommandLineParser parser;
+    const OptionSet set;
+    describe(parser, set);
+    return parser.helpText();
 }
 
 int parseSimOptions(const QStringList& arguments, SimOptions& options)
 {
     const SimCommandLine line = readSimCommandLine(arguments);
-    if (line.exitCode == 0) std::printf("%s", qPrintable(line.text));
-    if (line.exitCode > 0) std::fprintf(stderr, "%s", qPrintable(line.text));
+    if (line.exitCode == 0) std::printf("%s", qPrintable(simHelpText()));
+    if (line.exitCode > 0)
+        std::fprintf(stderr, "%s\n\n%s", qPrintable(line.error), qPrintable(simHelpText()));
     if (line.exitCode < 0) options = line.options;
     return line.exitCode;
 }

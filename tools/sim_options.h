@@ -19,12 +19,13 @@ inline constexpr int kExitUsage = 2;
 // What a command line asks for, decided without printing anything.
 struct SimCommandLine {
     SimOptions options;
-    int exitCode = -1; // -1: run with `options`; else exit with it after printing `text`
-    QString text;      // the help (exit code 0), or what was wrong followed by the help
+    int exitCode = -1; // -1: run with `options`; 0: show the help; else show `error`, the help
+    QString error;
 };
 
 // `arguments` with the program name first, as QCoreApplication::arguments() gives them.
 SimCommandLine readSimCommandLine(const QStringList& arguments);
+QString simHelpText();
 
 // Returns -1 when the options are good, else the exit code (0 after --help), having printed
 // the help to stdout or the error to stderr.
