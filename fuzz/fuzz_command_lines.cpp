@@ -81,15 +81,15 @@ bool sameSimOptions(const SimOptions& a, const SimOptions& b)
            a.floodRate == b.floodRate && a.hangUpAfter == b.hangUpAfter && a.seed == b.seed;
 }
 
-void checkSimOptionsInRange(const SimOptions& o, const QString& detail)
+void checkSimOptionsInRange(const SimOptions& o, const QStringList& args)
 {
-    FUZZ_CHECK(o.style.pieces >= 1 && o.style.pieces <= 1000, detail);
-    FUZZ_CHECK(o.style.lateMs >= 0 && o.style.lateMs <= 600'000, detail);
-    FUZZ_CHECK(o.style.garbage == 0 || o.style.garbage == 3, detail);
-    FUZZ_CHECK(o.floodRate >= 0 && o.floodRate <= 1'000'000, detail);
-    FUZZ_CHECK(o.hangUpAfter >= 0, detail);
-    FUZZ_CHECK(o.timing.countDownMs >= 0 && o.timing.countDownMs <= INT_MAX, detail);
-    FUZZ_CHECK(o.timing.coolingMs == o.timing.countDownMs, detail);
+    FUZZ_CHECK(o.style.pieces >= 1 && o.style.pieces <= 1000, args.join(u'|'));
+    FUZZ_CHECK(o.style.lateMs >= 0 && o.style.lateMs <= 600'000, args.join(u'|'));
+    FUZZ_CHECK(o.style.garbage == 0 || o.style.garbage == 3, args.join(u'|'));
+    FUZZ_CHECK(o.floodRate >= 0 && o.floodRate <= 1'000'000, args.join(u'|'));
+    FUZZ_CHECK(o.hangUpAfter >= 0, args.join(u'|'));
+    FUZZ_CHECK(o.timing.countDownMs >= 0 && o.timing.countDownMs <= INT_MAX, args.join(u'|'));
+    FUZZ_CHECK(o.timing.coolingMs == o.timing.countDownMs, args.join(u'|'));
 }
 
 // The commands a byte stream holds, read in one go: cut at CR, LFs left out, a line longer
@@ -112,32 +112,32 @@ void fuzzControlOptions(const uint8_t* data, size_t size)
     const QStringList args = argumentsOf(data, size);
     const Options o = parseOptions(args);
     const Options model = modelOptions(args);
-    const QString detail = args.join(u'|');
-    FUZZ_CHECK(o.error.isEmpty() == model.error.isEmpty(), detail + " -> " + o.error);
+    const auto detail = [&] { return args.join(u'|') + " -> " + o.error; };
+    FUZZ_CHECK(o.error.isEmpty() == model.error.isEmpty(), detail());
     if (!o.error.isEmpty()) {
         FUZZ_CHECK(o.error.startsWith("unknown option '") || o.error.endsWith(model.error),
-                   detail + " -> " + o.error);
+                   detail());
         return;
     }
-    FUZZ_CHECK(o.com1 == model.com1 && o.com2 == model.com2, detail);
-    FUZZ_CHECK(o.help == model.help && o.version == model.version, detail);
-    FUZZ_CHECK(o.listPorts == model.listPorts, detail);
+    FUZZ_CHECK(o.com1 == model.com1 && o.com2 == model.com2, detail());
+    FUZZ_CHECK(o.help == model.help && o.version == model.version, detail());
+    FUZZ_CHECK(o.listPorts == model.listPorts, detail());
 }
 
 void fuzzSimOptions(const uint8_t* data, size_t size)
 {
     const QStringList args = QStringList{"zeva-projector-sim"} + argumentsOf(data, size);
     const SimCommandLine line = readSimCommandLine(args);
-    const QString detail = args.join(u'|');
-    FUZZ_CHECK(line.exitCode >= -1 && line.exitCode <= kExitUsage, detail);
-    FUZZ_CHECK((line.exitCode == kExitUsage) == !line.error.isEmpty(), detail);
+    const auto detail = [&] { return args.join(u'|'); };
+    FUZZ_CHECK(line.exitCode >= -1 && line.exitCode <= kExitUsage, detail());
+    FUZZ_CHECK((line.exitCode == kExitUsage) == !line.error.isEmpty(), detail());
     if (line.exitCode >= 0) return;
-    checkSimOptionsInRange(line.options, detail);
+    checkSimOptionsInRange(line.options, args);
     // Written back as a command line, the options read the same again.
     const QStringList again = simArguments(line.options);
     const SimCommandLine reread = readSimCommandLine(again);
     FUZZ_CHECK(reread.exitCode == -1 && sameSimOptions(reread.options, line.options),
-               detail + " -> " + again.join(u'|') + " -> " + reread.error);
+               detail() + " -> " + again.join(u'|') + " -> " + reread.error);
 }
 
 // Bytes 0-3 seed the cutting of the rest into pieces of 1 to 300 bytes, fed one at a time.
