@@ -1,11 +1,14 @@
-// The readers of the two programs' command lines and of the simulator's incoming byte stream.
+// The readers of the two programs' command lines, of the port listing's device texts and of the
+// simulator's incoming byte stream.
 #include "fuzz_entries.h"
 
+#include "app/list_ports.h"
 #include "app/options.h"
 #include "sim_options.h"
 #include "sim_projector.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <climits>
 #include <random>
 
@@ -161,4 +164,35 @@ void fuzzSimFraming(const uint8_t* data, size_t size)
         at += length;
     }
     FUZZ_CHECK(commands == modelCommands(stream), QString::number(commands.size()));
+}
+
+// Ports made up from the bytes: records cut at NUL, fields at 0x01 (path, description, maker,
+// serial number, then by-id links), each field as UTF-8.
+void fuzzPortList(const uint8_t* data, size_t size)
+{
+    QList<PortRecord> ports;
+    qsizetype expectedLines = 1; // the heading
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    for (const QByteArray& record : bytes.split('\0')) {
+        if (size == 0) break;
+        QStringList fields;
+        for (const QByteArray& field : record.split('\x01'))
+            fields << QString::fromUtf8(field);
+        while (fields.size() < 4)
+            fields << QString();
+        ports << PortRecord{fields[0], fields[1], fields[2], fields[3], fields.mid(4)};
+        // A blank line, the path, and one line for every field that is not empty.
+        expectedLines += 2 + std::count_if(fields.cbegin() + 1, fields.cend(),
+                                           [](const QString& f) { return !f.isEmpty(); });
+    }
+    const QString out = formatPortList(ports);
+    FUZZ_CHECK(out.endsWith(u'\n'), out.right(200));
+    if (ports.isEmpty()) return;
+    // A device's texts must not reach the terminal as control characters, nor start lines.
+    for (const QChar c : out) {
+        const bool control =
+            c.category() == QChar::Other_Control || c.category() == QChar::Other_Format;
+        FUZZ_CHECK(c == u'\n' || !control, QString::number(c.unicode(), 16));
+    }
+    FUZZ_CHECK(out.count(u'\n') == expectedLines, out.left(2000));
 }

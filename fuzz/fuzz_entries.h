@@ -25,6 +25,8 @@ void fuzzReceivePath(const uint8_t* data, size_t size);
 void fuzzControlOptions(const uint8_t* data, size_t size);
 // zeva-projector-sim's command line, cut the same way.
 void fuzzSimOptions(const uint8_t* data, size_t size);
+// The --list-ports listing of made-up ports: records cut at NUL, fields at 0x01, UTF-8.
+void fuzzPortList(const uint8_t* data, size_t size);
 // The simulator's command framing and its answers; bytes 0-3 seed where the rest is cut.
 void fuzzSimFraming(const uint8_t* data, size_t size);
 // Deletes the window fuzzReceivePath keeps between inputs (before the application goes).

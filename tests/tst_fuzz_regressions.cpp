@@ -28,6 +28,7 @@ const Target kTargets[] = {
     {"receive_path",    fuzzReceivePath},
     {"control_options", fuzzControlOptions},
     {"sim_options",     fuzzSimOptions},
+    {"port_list",       fuzzPortList},
     {"sim_framing",     fuzzSimFraming},
 };
 // clang-format on
