@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <atomic>
+#include <csignal>
 #include <thread>
 
 // The panel against a misbehaving line: the virtual projector's fault modes, a busy port, a
@@ -41,6 +42,8 @@ class TestFaults : public QObject
     void floodStaysBoundedAndCommandsStillGoOut();
     void portHeldByAnotherProcess();
     void idlePanelUsesNoCpu();
+    void signalsEndThePanelAsEndDoes_data();
+    void signalsEndThePanelAsEndDoes();
 };
 
 void TestFaults::hangUpClosesReportsOnceAndIdles()
@@ -173,6 +176,33 @@ void TestFaults::idlePanelUsesNoCpu()
     QVERIFY2(used >= 0 && used <= 10, qPrintable(QString::number(used))); // ≤ 5 % of 2 s
     panel.terminate();
     panel.waitForFinished(3000);
+}
+
+void TestFaults::signalsEndThePanelAsEndDoes_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void TestFaults::signalsEndThePanelAsEndDoes()
+{
+    QFETCH(int, signal);
+    SimProcess sim({});
+    QString name = sim.device();
+    name.remove(QStringLiteral("/dev/")).replace(u'/', u'_');
+    const QString lock = QStringLiteral("/run/lock/LCK..") + name;
+    QProcess panel;
+    panel.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/zeva-control"),
+                {QStringLiteral("--com1"), sim.device()});
+    QVERIFY(panel.waitForStarted());
+    QVERIFY(waitUntil([&] { return QFile::exists(lock); }, 5000));
+    QTest::qWait(300); // past start-up, into the event loop
+    ::kill(panel.processId(), signal);
+    QVERIFY(panel.waitForFinished(3000));
+    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(panel.exitCode(), 0);
+    QVERIFY(!QFile::exists(lock)); // the port was closed, its lock removed
 }
 
 QTEST_MAIN(TestFaults)

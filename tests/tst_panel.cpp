@@ -2,6 +2,8 @@
 #include "panel/adjuster_table.h"
 #include "panel/command_table.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -26,6 +28,8 @@ class TestPanel : public QObject
     void ticksRepeatUntilRelease();
     void releaseAnywhereAndDoubleClick();
     void keyboardDoesNotDriveAdjusters();
+    void returnAndEnterActivateTheFocusedButton_data();
+    void returnAndEnterActivateTheFocusedButton();
     void lostReleaseStopsTheRepeatOnce();
     void realTimeHoldOfZoom();
 
@@ -245,10 +249,36 @@ void TestPanel::keyboardDoesNotDriveAdjusters()
     QPushButton* vol = button("Command1");
     vol->setFocus();
     QTest::keyClick(vol, Qt::Key_Space);
+    QTest::keyClick(vol, Qt::Key_Return);
+    QTest::keyClick(vol, Qt::Key_Enter);
     vol->click();
     QCOMPARE(h->peer.read(0, 50), QByteArray());
     QCOMPARE(h->form->HoldCode, quint8(0));
     QVERIFY(!vol->autoRepeat());
+}
+
+void TestPanel::returnAndEnterActivateTheFocusedButton_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter on the keypad") << int(Qt::Key_Enter);
+}
+
+void TestPanel::returnAndEnterActivateTheFocusedButton()
+{
+    QFETCH(int, key);
+    h->form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(h->form.get()));
+    QPushButton* status = button("Command44");
+    status->setFocus();
+    QTest::keyClick(status, Qt::Key(key));
+    QCOMPARE(h->peer.read(4, 1000), QByteArray("CR0\r"));
+    QTest::keyPress(status, Qt::Key(key));
+    QKeyEvent repeat(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(status, &repeat); // the key held down: sent once only
+    QTest::keyRelease(status, Qt::Key(key));
+    QCOMPARE(h->peer.read(4, 1000), QByteArray("CR0\r"));
+    QCOMPARE(h->peer.read(0, 100), QByteArray());
 }
 
 void TestPanel::lostReleaseStopsTheRepeatOnce()

@@ -2,9 +2,26 @@
 #include "process_stats.h"
 #include "status/views.h"
 
+#include "link/display_form.h"
+#include "panel/adjuster_table.h"
+
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
+#include <termios.h>
+
+namespace
+{
+// The speed the line really runs at, as the pty's own settings say.
+speed_t lineSpeed(const PtyPeer& peer)
+{
+    termios t{};
+    return ::tcgetattr(peer.masterFd(), &t) == 0 ? cfgetospeed(&t) : B0;
+}
+} // namespace
 
 class TestPortChoice : public QObject
 {
@@ -19,6 +36,8 @@ class TestPortChoice : public QObject
     void frameShownByComAndHiddenByTimer();
     void endClosesThePort();
     void hangUpIsReportedOnceAndRecovers();
+    void hangUpInsideATransmissionWarnsAfterIt();
+    void markupInADevicePathIsShownAsText();
 };
 
 void TestPortChoice::startUpState()
@@ -53,6 +72,10 @@ void TestPortChoice::speedChangeKeepsPortOpen()
     QCOMPARE(f.MSComm1.CommPort(), 1);
     QVERIFY(f.Frame8->isHidden());
     QVERIFY(f.Option1->isChecked()); // port and speed are separate choices
+    QCOMPARE(lineSpeed(h.peer), speed_t(B9600));
+    f.Option3->setChecked(true);
+    f.Option3_Click();
+    QCOMPARE(lineSpeed(h.peer), speed_t(B19200));
 }
 
 void TestPortChoice::com2ReopensOnTheOtherDevice()
@@ -136,10 +159,12 @@ void TestPortChoice::frameShownByComAndHiddenByTimer()
 void TestPortChoice::endClosesThePort()
 {
     FormHarness h;
+    h.form->show();
     h.form->LastCommand = QStringLiteral("CR0\r");
     h.form->Hyouji(h.form->LastCommand, 1); // still awaiting a reply
     h.form->Command16_Click();
     QVERIFY(!h.form->MSComm1.PortOpen());
+    QVERIFY(!h.form->isVisible());
     QCOMPARE(h.endCalls, 1);
     h.form->Command16_Click(); // with the port already closed, still ends
     QCOMPARE(h.endCalls, 2);
@@ -161,6 +186,55 @@ void TestPortChoice::hangUpIsReportedOnceAndRecovers()
     f.Option2_Click();
     QVERIFY(f.MSComm1.PortOpen());
     QCOMPARE(f.MSComm1.CommPort(), 2);
+}
+
+void TestPortChoice::hangUpInsideATransmissionWarnsAfterIt()
+{
+    FormHarness h;
+    Form1& f = *h.form;
+    QStringList stateAtBox;
+    Form1::setMessageBoxHook([&](const QString& text, const QString&) {
+        stateAtBox << text << f.Label11->text() << QString::number(f.AwaitingReply)
+                   << QString::number(f.Timer2.isActive());
+    });
+    const AdjusterRow& zoom = adjusterTable().front();
+    f.Adjuster_MouseDown(zoom);
+    h.peer.read(1, 1000);
+    h.peer.hangUp();
+    f.Timer1_Timer(); // the repeat's write finds the line gone
+    QVERIFY(stateAtBox.isEmpty());
+    QVERIFY(waitUntil([&] { return !stateAtBox.isEmpty(); }));
+    const QString tx = DisplayForm(QLatin1String(zoom.command) + QLatin1Char('\r'));
+    QCOMPARE(stateAtBox.mid(1), (QStringList{tx, "1", "1"})); // the transmission had finished
+    QVERIFY2(stateAtBox[0].contains(QStringLiteral("unplugged or the other end hung up")),
+             qPrintable(stateAtBox[0]));
+    f.Adjuster_MouseUp(zoom);
+    QVERIFY(!f.Timer1.isActive());
+    QCOMPARE(f.HoldCode, quint8(0));
+    QTest::qWait(100);
+    QCOMPARE(stateAtBox.size(), 4); // one box for one lost line
+}
+
+void TestPortChoice::markupInADevicePathIsShownAsText()
+{
+    FormHarness h(kMissingDevice, false);
+    Form1::setMessageBoxHook({}); // the real box
+    const QString device = QStringLiteral("<h1>BIG</h1><img src=/usr/share/icons/x.png>");
+    h.form->MSComm1.setDevices(device, kMissingDevice);
+    QString shown;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            format = box->textFormat();
+            box->accept();
+        }
+    });
+    closer.start(10);
+    h.form->Form_Load();
+    QCOMPARE(format, Qt::PlainText);
+    QVERIFY2(shown.contains(device), qPrintable(shown));
 }
 
 QTEST_MAIN(TestPortChoice)

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestScaledLayout : public QObject
@@ -19,6 +21,7 @@ class TestScaledLayout : public QObject
     void paintedAtDoubleResolution();
     void buttonEdgesAtDoubledPixels_data();
     void buttonEdgesAtDoubledPixels();
+    void titleBarStaysOnAShortScreen();
 
   private:
     Form1* form_ = nullptr;
@@ -112,10 +115,31 @@ void TestScaledLayout::buttonEdgesAtDoubledPixels()
     QCOMPARE(grab_.pixelColor(device.bottomLeft() + along - QPoint(0, kScale)), face);
 }
 
+void TestScaledLayout::titleBarStaysOnAShortScreen()
+{
+    // 1600 x 1200 at 200 %: 600 logical pixels, shorter than the full window.
+    Form1::setMessageBoxHook([](const QString&, const QString&) {});
+    Form1 form;
+    form.MSComm1.setDevices(QStringLiteral("/dev/zeva-test-none"), QString());
+    form.Form_Load();
+    Form1::setMessageBoxHook({});
+    QCOMPARE(form.screen()->availableGeometry().height(), 600);
+    QCOMPARE(form.frameGeometry().top(), 0);
+}
+
 int main(int argc, char** argv)
 {
-    // Before the application exists, as a desktop set to 200 % would have it.
+    // Before the application exists, as a desktop set to 200 % would have it, on a screen of
+    // 1600 x 1200 device pixels.
     qputenv("QT_SCALE_FACTOR", QByteArray::number(kScale));
+    QTemporaryDir dir;
+    QFile screens(dir.filePath(QStringLiteral("screens.json")));
+    if (!screens.open(QIODevice::WriteOnly) ||
+        screens.write(R"({"screens": [{"name": "panel-test", "x": 0, "y": 0, "width": 1600,
+                      "height": 1200, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") < 0)
+        return 1;
+    screens.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens.fileName()));
     QApplication app(argc, argv);
     TestScaledLayout test;
     return QTest::qExec(&test, argc, argv);

@@ -2,8 +2,11 @@
 #include "process_stats.h"
 #include "pty_peer.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace
 {
@@ -24,6 +27,9 @@ class TestSerialComm : public QObject
     void openFailuresAreDescribed_data();
     void openFailuresAreDescribed();
     void secondOpenerIsRefused();
+    void unusableDevicesAreNamed_data();
+    void unusableDevicesAreNamed();
+    void linkAndTargetShareOneLock();
     void writingWhileClosedFailsQuietly();
     void hangUpClosesOnceAndStaysIdle();
 };
@@ -105,6 +111,64 @@ void TestSerialComm::secondOpenerIsRefused()
     QVERIFY2(error->contains(QStringLiteral("in use")), qPrintable(*error));
 }
 
+void TestSerialComm::unusableDevicesAreNamed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("fragment");
+    QTest::newRow("null device") << "/dev/null"
+                                 << "not a serial port";
+    QTest::newRow("zero device") << "/dev/zero"
+                                 << "not a serial port";
+    QTest::newRow("regular file") << "file"
+                                  << "not a serial port";
+    QTest::newRow("named pipe") << "fifo"
+                                << "not a serial port";
+    QTest::newRow("5000-character missing path") << "long"
+                                                 << "too long";
+}
+
+void TestSerialComm::unusableDevicesAreNamed()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, fragment);
+    QTemporaryDir dir;
+    QString device = kind;
+    if (kind == u"file") {
+        device = dir.filePath(kind);
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    } else if (kind == u"fifo") {
+        device = dir.filePath(kind);
+        QCOMPARE(::mkfifo(QFile::encodeName(device).constData(), 0600), 0);
+    } else if (kind == u"long") {
+        device = QStringLiteral("/dev/") + QString(5000, u'x');
+    }
+    SerialComm comm;
+    comm.setDevices(device, kMissing());
+    const CommError error = comm.setPortOpen(true);
+    QVERIFY(error);
+    QVERIFY2(error->contains(fragment), qPrintable(error->left(200)));
+    QVERIFY(!error->contains(QStringLiteral("in use")));
+}
+
+void TestSerialComm::linkAndTargetShareOneLock()
+{
+    // A link whose name alone would not fit a lock file name opens the device it names, and a
+    // second opener through the device's own path finds it taken.
+    PtyPeer peer;
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QString(250, u'l'));
+    QVERIFY(QFile::link(peer.slavePath(), link));
+    SerialComm viaLink, viaTarget;
+    viaLink.setDevices(link, kMissing());
+    viaTarget.setDevices(peer.slavePath(), kMissing());
+    const CommError opened = viaLink.setPortOpen(true);
+    QVERIFY2(!opened, qPrintable(opened.value_or(QString()).right(120)));
+    const CommError refused = viaTarget.setPortOpen(true);
+    QVERIFY(refused);
+    QVERIFY2(refused->contains(QStringLiteral("in use")), qPrintable(*refused));
+}
+
 void TestSerialComm::writingWhileClosedFailsQuietly()
 {
     SerialComm comm;
@@ -125,6 +189,10 @@ void TestSerialComm::hangUpClosesOnceAndStaysIdle()
     peer.hangUp();
     QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 3000);
     QVERIFY(!comm.PortOpen());
+    const QString description = lost.at(0).at(0).toString();
+    QVERIFY2(description.contains(QStringLiteral("unplugged or the other end hung up")) &&
+                 !description.contains(QStringLiteral("No such file")),
+             qPrintable(description));
     const double before = cpuSeconds();
     QTest::qWait(1000);
     const double used = cpuSeconds() - before;

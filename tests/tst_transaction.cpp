@@ -22,6 +22,9 @@ class TestTransaction : public QObject
     void closedPortStillRunsTheExchange();
     void floodIsBounded();
     void markupInReplyIsShownAsText();
+    void statusDecodesOnlyTheReplyToTheLastCommand_data();
+    void statusDecodesOnlyTheReplyToTheLastCommand();
+    void emptyReceiveEventEndsAwaiting();
 };
 
 static void send(Form1& f, const QString& text)
@@ -101,9 +104,11 @@ void TestTransaction::charactersAfterWindowStayForNextReply()
     FormHarness h;
     send(*h.form, QStringLiteral("C00\r"));
     h.form->Timer2_Timer();
+    h.form->Timer4_Timer();
     QVERIFY(h.reply("7")); // late: shown at once
     QCOMPARE(h.form->Label12->text(), QStringLiteral(" 7 "));
     QVERIFY(!h.form->Timer2.isActive()); // starts no window
+    QVERIFY(h.form->Timer4.isActive());  // but is cleared from the monitor in time
     send(*h.form, QStringLiteral("CR1\r"));
     QVERIFY(h.reply("2\r"));
     QCOMPARE(h.form->Label12->text(), QStringLiteral(" 7 2 CR "));
@@ -181,6 +186,63 @@ void TestTransaction::markupInReplyIsShownAsText()
     h.form->Label11->setText(QStringLiteral("<b>x</b>"));
     QCOMPARE(h.form->Label11->textFormat(), Qt::PlainText);
     QCOMPARE(h.form->Label25->textFormat(), Qt::PlainText);
+}
+
+// Steps: "send:TEXT" (CR added), "reply:BYTES", "reopen" (the port chosen again), "tick2", "tick4".
+void TestTransaction::statusDecodesOnlyTheReplyToTheLastCommand_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("rxd");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("reading");
+    QTest::newRow("status then setting in one window")
+        << QStringList{"send:CR0", "reply:00\r", "send:CR4", "reply:11\r"} << " 0 0 CR 1 1 CR "
+        << " Normally" << 0;
+    QTest::newRow("status then projector hours in one window")
+        << QStringList{"send:CR0", "reply:00\r", "send:CR PROJH", "reply:456\r"}
+        << " 0 0 CR 4 5 6 CR "
+        << "456 Hour Use" << 456;
+    QTest::newRow("stray byte before the port is chosen again")
+        << QStringList{"reply:8", "reopen", "send:CR0", "reply:00\r"} << " 0 0 CR "
+        << " Power ON" << 0;
+    QTest::newRow("late reply after the monitor cleared, then a new query")
+        << QStringList{"send:CR0", "tick2", "tick4", "reply:80", "tick4", "send:CR0", "reply:00\r"}
+        << " 8 0 0 0 CR "
+        << " Power ON" << 0;
+    QTest::newRow("reply in two pieces after a stray byte")
+        << QStringList{"reply:8", "send:CR0", "reply:0", "reply:0\r"} << " 8 0 0 CR "
+        << " Power ON" << 0;
+}
+
+void TestTransaction::statusDecodesOnlyTheReplyToTheLastCommand()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, rxd);
+    QFETCH(QString, status);
+    QFETCH(int, reading);
+    FormHarness h;
+    for (const QString& step : steps) {
+        const QString arg =
+            step.section(u':', 1).replace(QStringLiteral("\\r"), QStringLiteral("\r"));
+        if (step.startsWith(u"send:")) send(*h.form, arg + u'\r');
+        if (step.startsWith(u"reply:")) QVERIFY(h.reply(arg.toLatin1()));
+        if (step == u"reopen") h.form->Option1_Click();
+        if (step == u"tick2") h.form->Timer2_Timer();
+        if (step == u"tick4") h.form->Timer4_Timer();
+    }
+    QCOMPARE(h.form->Label12->text(), rxd); // the monitor still shows everything collected
+    QCOMPARE(h.form->Label25->text(), status);
+    QCOMPARE(h.form->ReadingValue, qint16(reading));
+}
+
+void TestTransaction::emptyReceiveEventEndsAwaiting()
+{
+    FormHarness h;
+    send(*h.form, QStringLiteral("C00\r"));
+    h.form->MSComm1.injectReceived({}); // characters announced, none to read
+    QCOMPARE(h.form->AwaitingReply, quint8(0));
+    h.form->Timer2_Timer();
+    QCOMPARE(h.form->Label12->text(), QStringLiteral(" ")); // no time-out mark
 }
 
 QTEST_MAIN(TestTransaction)

@@ -4,8 +4,11 @@
 #include "status/views.h"
 
 #include <QDir>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 // The compact, monitor, extended and full views: how they are reached and what each shows.
@@ -20,6 +23,7 @@ class TestViews : public QObject
     void emblemOpensFullViewOnlyAfterCtrlJ();
     void toggleClosesAndSwitchesMonitor();
     void toggleRestartsPortFrameTimer();
+    void toggleCaptionIsNotCut();
     void heightsShowTheirBands_data();
     void heightsShowTheirBands();
     void focusAtOpenAndFixedWidth();
@@ -104,6 +108,32 @@ void TestViews::toggleClosesAndSwitchesMonitor()
     QTest::mouseClick(form().Command34, Qt::LeftButton);
     QCOMPARE(form().windowHeightTwips(), kCompactHeightTwips);
     QVERIFY(!form().Command34->isHidden()); // nothing hides it again
+}
+
+void TestViews::toggleCaptionIsNotCut()
+{
+    form().Command34->show();
+    form().Command34_Click(); // the monitor view: the caption needs two lines
+    QPushButton* toggle = form().Command34;
+    QCOMPARE(toggle->text(), QStringLiteral("データを表示しない"));
+    QStyleOptionButton option;
+    option.initFrom(toggle);
+    const QRect area =
+        toggle->style()->subElementRect(QStyle::SE_PushButtonContents, &option, toggle);
+    const QImage image = toggle->grab().toImage();
+    // Strokes cut at the caption's area would leave ink on its first or last row.
+    auto inkOnRow = [&](int y) {
+        int ink = 0;
+        for (int x = area.left() + 1; x < area.right(); ++x)
+            ink += qGray(image.pixel(x, y)) < 96;
+        return ink;
+    };
+    QCOMPARE(inkOnRow(area.top()), 0);
+    QCOMPARE(inkOnRow(area.bottom()), 0);
+    int inkRows = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        inkRows += inkOnRow(y) > 0;
+    QVERIFY(inkRows >= area.height() / 2); // two lines still drawn, not shrunk away
 }
 
 void TestViews::toggleRestartsPortFrameTimer()

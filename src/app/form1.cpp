@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <limits>
 
 namespace
 {
@@ -55,7 +56,10 @@ void Form1::showWarning(const QString& text)
         messageBoxHook()(text, title);
         return;
     }
-    QMessageBox::warning(this, title, text, QMessageBox::Ok);
+    // Device paths and system messages are text, never markup to render.
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 void Form1::bindControls()
@@ -76,6 +80,8 @@ void Form1::bindControls()
     // The monitor shows whatever the line carries: never let a reply be read as markup.
     for (QLabel* label : {Label11.data(), Label12.data(), Label25.data()})
         label->setTextFormat(Qt::PlainText);
+    // The entry takes a command of any length.
+    Text1->setMaxLength(std::numeric_limits<int>::max());
 }
 
 void Form1::setUpTimers()
@@ -97,7 +103,11 @@ void Form1::connectHandlers()
     connect(&MSComm1, &SerialComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(&MSComm1, &SerialComm::lineLost, this, [this](const QString& description) {
         PortFailed = true;
-        showWarning(description);
+        forgetReceived();
+        // A loss is also found inside a write, in the middle of a transmission: the modal box
+        // and its event loop wait until the current event has been handled to its end.
+        QMetaObject::invokeMethod(
+            this, [this, description] { showWarning(description); }, Qt::QueuedConnection);
     });
     const std::pair<const char*, void (Form1::*)()> clicks[] = {
         {"Option1", &Form1::Option1_Click},     {"Option2", &Form1::Option2_Click},
@@ -155,8 +165,21 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
             const int shift = (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
                               (m & Qt::AltModifier ? 4 : 0);
             Form_KeyDown(key->key(), shift);
+            return clickFocusedButton(target, key);
         }
         return false;
     }
     return handleAdjusterMouse(watched, event);
+}
+
+bool Form1::clickFocusedButton(QWidget* target, const QKeyEvent* key)
+{
+    // Return and Enter activate the focused button as Space does; adjusters are held with the
+    // mouse only.
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    auto* button = qobject_cast<QPushButton*>(target);
+    if (!button || adjusterOf_.contains(button) || !button->isEnabled()) return false;
+    if (!key->isAutoRepeat()) button->click(); // a held key sends once
+
+    return true;
 }

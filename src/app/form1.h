@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -109,6 +110,9 @@ class Form1 : public QWidget
     void selectPort(int port);
     void selectSpeed(const QString& settings);
     void showWarning(const QString& text);
+    CommError openPort();
+    void forgetReceived();
+    bool clickFocusedButton(QWidget* target, const QKeyEvent* key);
     int chromeTwips() const;
     void centreWithDesignedHeight();
     bool handleAdjusterMouse(QObject* watched, QEvent* event);
@@ -119,6 +123,7 @@ class Form1 : public QWidget
     int appliedChromeTwips_ = 0;
     QHash<const QObject*, const AdjusterRow*> adjusterOf_;
     const AdjusterRow* heldRow_ = nullptr; // the adjuster whose release is still due
+    qsizetype replyStart_ = 0;             // where the reply to LastCommand begins in RxBuffer
 };
 
 // Enabling a running timer leaves its count alone; enabling a stopped one starts it.

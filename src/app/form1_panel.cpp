@@ -84,7 +84,7 @@ void Form1::Adjuster_MouseUp(const AdjusterRow& row)
     Label12->clear();
     Timer2.setInterval(kReleaseReplyWindowMs);
     Timer4.setInterval(kReleaseClearDelayMs);
-    RxBuffer.clear();
+    forgetReceived();
     if (row.dZoom) {
         Timer1.setInterval(kDZoomReleaseRepeatMs);
         ArrowContext = kDZoomContext;

@@ -13,12 +13,12 @@ void Form1::Form_Load()
     setWindowHeightTwips(kCompactHeightTwips);
     HoldCode = 0;
     AwaitingReply = 0;
-    RxBuffer.clear();
+    forgetReceived();
     (void)MSComm1.setCommPort(1);
     (void)MSComm1.setSettings(PortSettings);
     // A port that cannot be opened here is reported once, by the port choice just below,
     // which tries again because of the failure.
-    if (MSComm1.setPortOpen(true)) PortFailed = true;
+    if (openPort()) PortFailed = true;
     // Selecting the option in code runs its click, as a click by the operator would.
     Option1->setChecked(true);
     Option1_Click();
@@ -33,8 +33,10 @@ void Form1::centreWithDesignedHeight()
     const QRect area = screen->geometry();
     const int outerWidth = frameGeometry().width();
     const int outerHeight = (kDesignClientHeightTwips + chromeTwips()) / kTwipsPerPixel;
-    move(area.left() + (area.width() - outerWidth) / 2,
-         area.top() + (area.height() - outerHeight) / 2);
+    // On a screen shorter than the full window the title bar must stay reachable.
+    const QRect usable = screen->availableGeometry();
+    move(qMax(usable.left(), area.left() + (area.width() - outerWidth) / 2),
+         qMax(usable.top(), area.top() + (area.height() - outerHeight) / 2));
 }
 
 void Form1::selectPort(int port)
@@ -48,7 +50,7 @@ void Form1::selectPort(int port)
     if (CommError e = MSComm1.setCommPort(port); e && !failure) failure = e;
     // After a failure the port is closed although the operator wants it open: a port choice
     // ends with the chosen port open, or with the warning.
-    if (!failure && (wasOpen || PortFailed)) failure = MSComm1.setPortOpen(true);
+    if (!failure && (wasOpen || PortFailed)) failure = openPort();
     if (failure) {
         showWarning(*failure);
         (void)MSComm1.setCommPort(port == 1 ? 2 : 1);
@@ -57,6 +59,14 @@ void Form1::selectPort(int port)
     }
     PortFailed = false;
     Frame8->hide();
+}
+
+CommError Form1::openPort()
+{
+    CommError failure = MSComm1.setPortOpen(true);
+    // Characters from a previous line belong to no reply on this one.
+    if (!failure) forgetReceived();
+    return failure;
 }
 
 void Form1::selectSpeed(const QString& settings)

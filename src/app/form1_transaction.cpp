@@ -28,14 +28,20 @@ void Form1::Hyouji(const QString& text, int mode)
     if (mode == 1) {
         // A closed port sends nothing; the exchange still runs and ends with the time-out mark.
         (void)MSComm1.Output(text);
+        // The reply to this command starts here: what was collected before it belongs to an
+        // earlier exchange, or to none, and must not be read as part of this one.
+        replyStart_ = RxBuffer.size();
         Label11->setText(DisplayForm(text));
         enableTimer(Timer2);
         AwaitingReply = 1;
         enableTimer(Timer4);
         return;
     }
+    // The monitor shows everything collected; the decoding reads only the reply to the last
+    // command, in the same rendering.
     Label12->setText(DisplayForm(text));
-    const Decoded decoded = decodeReply(LastCommand, Label12->text());
+    const QStringView reply = QStringView(text).mid(qMin(replyStart_, text.size()));
+    const Decoded decoded = decodeReply(LastCommand, DisplayForm(reply));
     if (decoded.status) Label25->setText(*decoded.status);
     if (decoded.readingValue) ReadingValue = *decoded.readingValue;
 }
@@ -46,14 +52,23 @@ void Form1::MSComm1_OnComm()
     appendBounded(RxBuffer, MSComm1.Input());
     AwaitingReply = 0;
     Hyouji(RxBuffer, 2);
+    // Characters outside any exchange would otherwise stay on the monitor and the status line
+    // indefinitely.
+    if (!Timer2.isActive()) enableTimer(Timer4);
 }
 
 void Form1::Timer2_Timer()
 {
     if (AwaitingReply == 1) Label12->setText(kTimeOutMark);
     Timer2.stop();
-    RxBuffer.clear();
+    forgetReceived();
     AwaitingReply = 0;
+}
+
+void Form1::forgetReceived()
+{
+    RxBuffer.clear();
+    replyStart_ = 0;
 }
 
 void Form1::Timer4_Timer()

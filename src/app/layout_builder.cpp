@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -82,6 +84,9 @@ QString flatButtonStyle(quint32 back, quint32 text)
         .arg(face.name(), colourOf(text).name(), face.darker(115).name());
 }
 
+constexpr int kWrappedCaption = Qt::AlignCenter | Qt::TextWordWrap;
+constexpr int kSmallestCaptionPixels = 6;
+
 // A command button whose caption wraps onto further lines when it is wider than the button
 // ("DISPLAY CLEAR", the data toggle), as the panel was designed; the text itself is unchanged.
 class PanelButton : public QPushButton
@@ -102,8 +107,9 @@ class PanelButton : public QPushButton
         if (option.state & (QStyle::State_Sunken | QStyle::State_On))
             area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
                            style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
-        style()->drawItemText(&painter, area, Qt::AlignCenter | Qt::TextWordWrap, option.palette,
-                              isEnabled(), caption, QPalette::ButtonText);
+        painter.setFont(fittedCaptionFont(font(), area, caption));
+        style()->drawItemText(&painter, area, kWrappedCaption, option.palette, isEnabled(), caption,
+                              QPalette::ButtonText);
     }
 };
 
@@ -317,4 +323,17 @@ QHash<QString, QWidget*> buildLayout(QWidget* window)
     }
     chainFocusOrder(widgets);
     return widgets;
+}
+
+QFont fittedCaptionFont(const QFont& font, const QRect& area, const QString& caption)
+{
+    // The stand-in faces are taller than the designed ones: two lines of the data toggle would
+    // lose their strokes at the button's edges.
+    QFont fitted = font;
+    int pixels = QFontInfo(font).pixelSize();
+    while (pixels > kSmallestCaptionPixels &&
+           QFontMetrics(fitted).boundingRect(area, kWrappedCaption, caption).height() >
+               area.height())
+        fitted.setPixelSize(--pixels);
+    return fitted;
 }

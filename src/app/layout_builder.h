@@ -2,6 +2,8 @@
 #include <QHash>
 #include <QString>
 
+class QFont;
+class QRect;
 class QWidget;
 
 // Installed stand-ins for the two designed Japanese Gothic faces, which Linux desktops lack.
@@ -16,3 +18,7 @@ void installFontSubstitutions();
 // its state at creation, sets the window's own colour and font (not its title or size), and
 // chains the keyboard focus order. Returns the widgets by control name.
 QHash<QString, QWidget*> buildLayout(QWidget* window);
+
+// A wrapped button caption's font: the button's own, made smaller only as far as the caption
+// needs to fit `area` in height.
+QFont fittedCaptionFont(const QFont& font, const QRect& area, const QString& caption);

@@ -2,6 +2,7 @@
 #include "app/layout_builder.h"
 #include "app/list_ports.h"
 #include "app/options.h"
+#include "app/quit_signals.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -58,6 +59,7 @@ int main(int argc, char** argv)
     installFontSubstitutions();
     Form1 form;
     form.MSComm1.setDevices(options.com1, options.com2);
+    quitOnTerminationSignals(&form, [&form] { form.Command16_Click(); });
     form.Form_Load();
     form.show();
     form.control(QStringLiteral("Command17"))->setFocus();

@@ -6,4 +6,5 @@ target_sources(zeva_gui PRIVATE
     app/form1_entry.cpp
     app/form1_panel.cpp
     app/form1_views.cpp
-    app/panel_accessibility.cpp app/panel_accessibility.h)
+    app/panel_accessibility.cpp app/panel_accessibility.h
+    app/quit_signals.cpp app/quit_signals.h)

@@ -26,7 +26,7 @@ QChar* appendPiece(QChar* out, char16_t c)
 
 } // namespace
 
-QString DisplayForm(const QString& text)
+QString DisplayForm(QStringView text)
 {
     // The receive path renders the whole buffer on every piece: write into one buffer sized
     // for the longest pieces instead of appending piece by piece.
@@ -34,7 +34,7 @@ QString DisplayForm(const QString& text)
     QString out(1 + 4 * count, Qt::Uninitialized);
     QChar* end = out.data();
     *end++ = QLatin1Char(' ');
-    const QChar* in = text.constData();
+    const QChar* in = text.data();
     for (qsizetype i = 0; i < count; ++i)
         end = appendPiece(end, in[i].unicode());
     out.truncate(end - out.constData());

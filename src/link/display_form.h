@@ -4,7 +4,11 @@
 // The monitor's readable rendering of a string: a leading blank, then every character followed
 // by a blank, control characters by mnemonic and everything above 'z' as "? ".
 // The reply decoding reads this rendering back, so its shape is binding.
-QString DisplayForm(const QString& text);
+QString DisplayForm(QStringView text);
+inline QString DisplayForm(const QString& text)
+{
+    return DisplayForm(QStringView(text));
+}
 
 // Longest string DisplayForm renders (the character count is a 16-bit signed integer).
 inline constexpr qsizetype kMaxRenderedChars = 32767;

@@ -2,7 +2,38 @@
 
 #include <QFileInfo>
 #include <QScopedValueRollback>
+#include <cerrno>
+#include <climits>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace
+{
+
+// The device itself, whatever link names it: two paths to one device then take the same lock.
+QString resolvedDevice(const QString& path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    return target.isEmpty() ? path : target;
+}
+
+// The name of the lock file QtSerialPort takes for a device: "LCK.." and the path below /dev
+// with every '/' made '_'.
+qsizetype lockFileNameLength(const QString& device)
+{
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/"))) name.remove(0, 5);
+    return QByteArrayLiteral("LCK..").size() + QFile::encodeName(name).size();
+}
+
+// errno of looking up the path, 0 when it exists.
+int lookUpError(const QString& path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? 0 : errno;
+}
+
+} // namespace
 
 SerialComm::SerialComm(QObject* parent) : QObject(parent)
 {
@@ -74,9 +105,13 @@ CommError SerialComm::open()
         injectedFailure_.reset();
         return describe(error);
     }
+    if (lookUpError(devicePath(commPort_)) == ENAMETOOLONG)
+        return QStringLiteral("%1: the device path is too long for a file name; no device can "
+                              "be named so.")
+            .arg(portLabel());
     QScopedValueRollback guard(busy_, true);
     port_.clearError();
-    port_.setPortName(devicePath(commPort_));
+    port_.setPortName(resolvedDevice(devicePath(commPort_)));
     if (!port_.open(QIODevice::ReadWrite)) return describe(port_.error());
     if (CommError e = applySettings()) {
         port_.close();
@@ -134,10 +169,12 @@ void SerialComm::onError(QSerialPort::SerialPortError error)
     // close it at the first report and say so once.
     if (busy_ || error == QSerialPort::NoError || error == QSerialPort::TimeoutError) return;
     if (!port_.isOpen()) return;
+    // The system's text for a hang-up ("No such file or directory", "Input/output error")
+    // names no cause a user can act on.
     const QString description =
-        QStringLiteral("%1: the line was lost (device unplugged or hung up: %2). The port has "
-                       "been closed; choose a port to open it again.")
-            .arg(portLabel(), port_.errorString());
+        QStringLiteral("%1: the line was lost (the device was unplugged or the other end hung "
+                       "up). The port has been closed; choose a port to open it again.")
+            .arg(portLabel());
     {
         QScopedValueRollback guard(busy_, true);
         port_.close();
@@ -158,7 +195,13 @@ QString SerialComm::describe(QSerialPort::SerialPortError error) const
         return QStringLiteral("%1: no such device. Check the cable or adapter, or choose another "
                               "port with --com1/--com2.")
             .arg(portLabel());
+    case QSerialPort::UnsupportedOperationError: // the terminal settings could not be read
+        return QStringLiteral("%1: not a serial port.").arg(portLabel());
     case QSerialPort::PermissionError:
+        if (lockFileNameLength(resolvedDevice(device)) > NAME_MAX)
+            return QStringLiteral("%1: the device name is too long for its lock file; give the "
+                                  "device by a shorter path or link.")
+                .arg(portLabel());
         if (!QFileInfo::exists(device) || ::access(QFile::encodeName(device), R_OK | W_OK) == 0)
             return QStringLiteral("%1: the port is in use by another program.").arg(portLabel());
         return QStringLiteral("%1: permission denied. Add your user to the dialout group "

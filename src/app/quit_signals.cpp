@@ -1,0 +1,41 @@
+#include "app/quit_signals.h"
+
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+
+int signalPipe[2] = {-1, -1};
+
+// Only async-signal-safe work here: one byte into the pipe wakes the event loop.
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+void quitOnTerminationSignals(QObject* context, std::function<void()> quit)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
+        return; // the default action stays: the panel still ends, only less tidily
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context,
+                     [notifier, quit = std::move(quit)] {
+                         char drained[16];
+                         while (::read(signalPipe[0], drained, sizeof drained) > 0) {
+                         }
+                         notifier->setEnabled(false); // a second signal changes nothing
+                         quit();
+                     });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
