@@ -21,11 +21,12 @@ constexpr qsizetype kFloodBytes = kMaxRenderedChars + 1000;
 const QString kTimeOutMark = QStringLiteral(" X X X X");
 
 // What the handlers must leave behind, tracked beside the window. The status comes from the
-// decoding model, fed the rendering of what arrived since the last transmission: a reply is
-// read from its own first character even when older characters still lie in RxBuffer.
+// decoding model, fed the rendering of the reply: what RxBuffer gained since the last
+// transmission or since the reply window ended, so a reply is read from its own first
+// character even when older characters still lie in RxBuffer.
 struct Model {
     QString rx;
-    QString sinceSend; // only its first kMaxRenderedChars characters are ever rendered
+    qsizetype replyFrom = 0; // where the reply starts in rx
     QString label12;
     QString label25;
     qint16 reading = 0;
@@ -69,11 +70,11 @@ void deliver(Form1& form, Model& model, const QByteArray& piece)
 {
     const QString text = QString::fromLatin1(piece);
     model.rx = (model.rx + text).left(kMaxRenderedChars);
-    model.sinceSend = (model.sinceSend + text).left(kMaxRenderedChars);
     form.MSComm1.injectReceived(piece);
     model.label12 = DisplayForm(model.rx);
     model.awaiting = false;
-    const ModelDecoded d = modelDecode(form.LastCommand, DisplayForm(model.sinceSend));
+    const ModelDecoded d =
+        modelDecode(form.LastCommand, DisplayForm(model.rx.mid(model.replyFrom)));
     if (d.status) model.label25 = *d.status;
     if (d.reading) model.reading = *d.reading;
     checkAfterReceive(form, model);
@@ -86,6 +87,7 @@ void runStep(Form1& form, Model& model, uint8_t control, const QByteArray& piece
         form.Timer2_Timer();
         if (model.awaiting) model.label12 = kTimeOutMark;
         model.rx.clear();
+        model.replyFrom = 0;
         model.awaiting = false;
         break;
     case Timer4Tick:
@@ -97,7 +99,7 @@ void runStep(Form1& form, Model& model, uint8_t control, const QByteArray& piece
     case Send:
         form.LastCommand = queryForByte(control / kStepKinds);
         form.Hyouji(form.LastCommand, 1);
-        model.sinceSend.clear();
+        model.replyFrom = model.rx.size();
         model.awaiting = true;
         FUZZ_CHECK(form.Label11->text() == DisplayForm(form.LastCommand), form.Label11->text());
         break;
