@@ -20,13 +20,15 @@ constexpr qsizetype kFloodBytes = kMaxRenderedChars + 1000;
 
 const QString kTimeOutMark = QStringLiteral(" X X X X");
 
-// What the handlers must leave behind, tracked beside the window. The status comes from the
-// decoding model, fed the rendering of the reply: what RxBuffer gained since the last
-// transmission or since the reply window ended, so a reply is read from its own first
-// character even when older characters still lie in RxBuffer.
+// What the handlers must leave behind, tracked beside the window. The reply is what arrived
+// since the last transmission or since the reply window ended; the status comes from the
+// decoding model fed its rendering, so a reply is read from its own first character whatever
+// came before it. RxBuffer holds the reply's first kMaxRenderedChars characters, after as many
+// of the latest characters from before it as still fit.
 struct Model {
+    QString before; // RxBuffer when the last command went out
+    QString reply;  // only its first kMaxRenderedChars characters count
     QString rx;
-    qsizetype replyFrom = 0; // where the reply starts in rx
     QString label12;
     QString label25;
     qint16 reading = 0;
@@ -68,13 +70,12 @@ void checkAfterReceive(Form1& form, const Model& model)
 
 void deliver(Form1& form, Model& model, const QByteArray& piece)
 {
-    const QString text = QString::fromLatin1(piece);
-    model.rx = (model.rx + text).left(kMaxRenderedChars);
+    model.reply = (model.reply + QString::fromLatin1(piece)).left(kMaxRenderedChars);
+    model.rx = model.before.right(kMaxRenderedChars - model.reply.size()) + model.reply;
     form.MSComm1.injectReceived(piece);
     model.label12 = DisplayForm(model.rx);
     model.awaiting = false;
-    const ModelDecoded d =
-        modelDecode(form.LastCommand, DisplayForm(model.rx.mid(model.replyFrom)));
+    const ModelDecoded d = modelDecode(form.LastCommand, DisplayForm(model.reply));
     if (d.status) model.label25 = *d.status;
     if (d.reading) model.reading = *d.reading;
     checkAfterReceive(form, model);
@@ -86,8 +87,9 @@ void runStep(Form1& form, Model& model, uint8_t control, const QByteArray& piece
     case Timer2Tick:
         form.Timer2_Timer();
         if (model.awaiting) model.label12 = kTimeOutMark;
+        model.before.clear();
+        model.reply.clear();
         model.rx.clear();
-        model.replyFrom = 0;
         model.awaiting = false;
         break;
     case Timer4Tick:
@@ -99,7 +101,8 @@ void runStep(Form1& form, Model& model, uint8_t control, const QByteArray& piece
     case Send:
         form.LastCommand = queryForByte(control / kStepKinds);
         form.Hyouji(form.LastCommand, 1);
-        model.replyFrom = model.rx.size();
+        model.before = model.rx;
+        model.reply.clear();
         model.awaiting = true;
         FUZZ_CHECK(form.Label11->text() == DisplayForm(form.LastCommand), form.Label11->text());
         break;
