@@ -87,7 +87,7 @@ void report(const char* name, int designed, const std::vector<double>& stamps)
                 std::abs(median - designed) <= 1.0 ? "ok" : "MISSED");
 }
 
-void hold(Form1& form, LineClock& clock, const AdjusterRow& row, int ms)
+void hold(Form1& form, const AdjusterRow& row, int ms)
 {
     form.Adjuster_MouseDown(row);
     runFor(ms);
@@ -115,7 +115,7 @@ int main(int argc, char** argv)
         if (row.kind == AdjusterKind::Arrow) form.Command_Click(*findCommandRow(u"Command23"));
         runFor(100);
         clock.take();
-        hold(form, clock, row, holdMs);
+        hold(form, row, holdMs);
         const int designed =
             row.kind == AdjusterKind::Arrow ? form.Timer1.interval() : row.repeatMs;
         const QByteArray name = QByteArray(row.group) + ' ' + row.control;
@@ -127,7 +127,7 @@ int main(int argc, char** argv)
     form.Adjuster_MouseUp(dZoom);
     runFor(50);
     clock.take();
-    hold(form, clock, *findAdjusterByControl(u"Command5"), holdMs);
+    hold(form, *findAdjusterByControl(u"Command5"), holdMs);
     report("arrow pad after D.Zoom", 5, clock.take());
     return 0;
 }

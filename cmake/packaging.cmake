@@ -42,15 +42,30 @@ foreach(size IN LISTS ZEVA_ICON_SIZES)
 endforeach()
 install(FILES ${zeva_man_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The package's copyright file, in Debian's machine-readable format, carries the licence text of
+# LICENSE (the MIT licence, which Debian calls Expat): one source for both.
+set(ZEVA_MAINTAINER "ZEVA Control maintainers <maintainers@zeva-control.invalid>")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE)
+file(READ ${CMAKE_SOURCE_DIR}/LICENSE zeva_license)
+string(FIND "${zeva_license}" "Permission is hereby granted" zeva_license_start)
+string(SUBSTRING "${zeva_license}" ${zeva_license_start} -1 zeva_license)
+string(STRIP "${zeva_license}" zeva_license)
+string(REPLACE "\n\n" "\n.\n" zeva_license "${zeva_license}")
+string(REPLACE "\n" "\n " ZEVA_LICENSE_TEXT " ${zeva_license}")
+configure_file(data/copyright.in ${CMAKE_BINARY_DIR}/copyright @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zeva-control)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zeva-control)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "remote-control panel for a video projector on a serial line")
+# Lines of the long description end where they should in the control file (80 columns).
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "One window of coloured buttons that send the projector's RS-232 commands, with "
-    "hold-to-repeat adjusters, a TXD/RXD line monitor and a status line that decodes the "
-    "replies. Also ships zeva-projector-sim, a virtual projector on a pseudo-terminal.")
-set(CPACK_PACKAGE_CONTACT "zeva-control maintainers <zeva-control@localhost>")
+    "One window of coloured buttons that send the projector's RS-232 commands,\n"
+    "with hold-to-repeat adjusters, a TXD/RXD line monitor and a status line that\n"
+    "decodes the replies. Also ships zeva-projector-sim, a virtual projector on a\n"
+    "pseudo-terminal.")
+set(CPACK_PACKAGE_CONTACT "${ZEVA_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

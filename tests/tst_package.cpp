@@ -1,6 +1,7 @@
 // Builds the Debian package from this build tree into a scratch folder and checks what it holds
 // and declares. Nothing is installed.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -18,6 +19,8 @@ class TestPackage : public QObject
     void holdsFile();
     void controlField_data();
     void controlField();
+    void descriptionFitsEightyColumns();
+    void copyrightCarriesTheLicence();
     void iconsHaveTheirSizes();
     void desktopEntryValid();
     void extractedProgramRuns();
@@ -50,6 +53,12 @@ QString field(const QString& deb, const QString& name)
     return run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, name})
         .value_or(QString())
         .trimmed();
+}
+
+QString readText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 const int kIconSizes[] = {16, 32, 48, 64, 128, 256};
@@ -88,6 +97,7 @@ void TestPackage::holdsFile_data()
         QTest::newRow(qPrintable(QStringLiteral("icon %1 px").arg(size))) << path;
     }
     QTest::newRow("man page, compressed") << "./usr/share/man/man1/zeva-control.1.gz";
+    QTest::newRow("copyright") << "./usr/share/doc/zeva-control/copyright";
 }
 
 void TestPackage::holdsFile()
@@ -113,8 +123,9 @@ void TestPackage::controlField_data()
                                                     << "(^|, )libqt6widgets6 \\(";
     QTest::newRow("depends on the C library") << "Depends"
                                               << "(^|, )libc6 \\(";
-    QTest::newRow("has a maintainer") << "Maintainer"
-                                      << "\\S+";
+    QTest::newRow("maintainer")
+        << "Maintainer"
+        << "^ZEVA Control maintainers <maintainers@zeva-control\\.invalid>$";
     QTest::newRow("has a description") << "Description"
                                        << "\\S+";
 }
@@ -125,6 +136,36 @@ void TestPackage::controlField()
     QFETCH(QString, pattern);
     const QString value = field(deb_, name);
     QVERIFY2(QRegularExpression(pattern).match(value).hasMatch(), qPrintable(name + ": " + value));
+}
+
+void TestPackage::descriptionFitsEightyColumns()
+{
+    const QStringList lines = field(deb_, QStringLiteral("Description")).split(QLatin1Char('\n'));
+    QVERIFY(lines.size() > 1); // a summary and a long description
+    for (const QString& line : lines)
+        QVERIFY2(line.size() <= 80, qPrintable(line));
+}
+
+// Debian's machine-readable format, with the licence text of LICENSE word for word.
+void TestPackage::copyrightCarriesTheLicence()
+{
+    const QString copyright =
+        readText(root_ + QStringLiteral("/usr/share/doc/zeva-control/copyright"));
+    QVERIFY(copyright.startsWith(QStringLiteral(
+        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n")));
+    QVERIFY(
+        copyright.contains(QStringLiteral("\nFiles: *\nCopyright: 2026 ZEVA Control maintainers\n"
+                                          "License: Expat\n")));
+    const qsizetype stanza = copyright.indexOf(QStringLiteral("\n\nLicense: Expat\n"));
+    QVERIFY(stanza > 0);
+    // Continuation lines start with a space; " ." stands for an empty line.
+    QString text = copyright.mid(stanza + 17);
+    text.replace(QStringLiteral("\n .\n"), QStringLiteral("\n\n"))
+        .replace(QStringLiteral("\n "), QStringLiteral("\n"));
+    const QString licence = readText(QStringLiteral(ZEVA_SOURCE_DIR "/LICENSE"));
+    QVERIFY(!licence.isEmpty());
+    QCOMPARE(text.mid(1).trimmed(),
+             licence.mid(licence.indexOf(QStringLiteral("Permission"))).trimmed());
 }
 
 void TestPackage::iconsHaveTheirSizes()

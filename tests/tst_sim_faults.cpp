@@ -366,8 +366,11 @@ void TestSimFaults::piecesArriveApart()
     for (const Arrival& arrival : arrivals)
         got << arrival.bytes;
     QCOMPARE(got, pieces);
-    for (qsizetype i = 1; i < arrivals.size(); ++i)
-        QVERIFY(arrivals[i].atMs - arrivals[i - 1].atMs >= kPiecePauseMs - 5);
+    // A busy machine can wake this reader late for one piece and on time for the next, so the
+    // gaps between reads prove nothing; but the last piece cannot come before the pauses in
+    // front of it have passed.
+    const qint64 pauses = kPiecePauseMs * (arrivals.size() - 1);
+    QVERIFY2(arrivals.last().atMs >= pauses - 5, qPrintable(QString::number(arrivals.last().atMs)));
 }
 
 void TestSimFaults::garbageRepeatsWithSeed()
