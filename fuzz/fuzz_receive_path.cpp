@@ -64,7 +64,8 @@ void checkAfterReceive(Form1& form, const Model& model)
 {
     FUZZ_CHECK(form.RxBuffer.size() <= kMaxRenderedChars, QString::number(form.RxBuffer.size()));
     FUZZ_CHECK(form.RxBuffer == model.rx, form.RxBuffer.left(200));
-    FUZZ_CHECK(form.Label12->text() == DisplayForm(form.RxBuffer), form.Label12->text());
+    // model.label12 renders model.rx, which RxBuffer has just matched: one rendering fewer.
+    FUZZ_CHECK(form.Label12->text() == model.label12, form.Label12->text().left(200));
     FUZZ_CHECK(form.AwaitingReply == 0, form.LastCommand);
 }
 
