@@ -7,7 +7,9 @@
 
 class QString;
 
-// The monitor rendering of the bytes as Latin-1 and as little-endian UTF-16 units.
+// The monitor rendering of the bytes as Latin-1 and as little-endian UTF-16 units, each piece
+// checked against the mapping; an input of 4096 bytes or more that starts with 0xFF also
+// tiled past the longest rendering.
 void fuzzDisplayForm(const uint8_t* data, size_t size);
 // Byte 0 picks the command (see queryForByte), the rest is the reply as received.
 void fuzzDecodeReply(const uint8_t* data, size_t size);
@@ -19,6 +21,14 @@ void fuzzLineSettings(const uint8_t* data, size_t size);
 // Byte 0 picks LastCommand; the rest is a list of steps separated by kStepMarker, each a
 // control byte and a piece (see fuzz_receive_path.cpp).
 void fuzzReceivePath(const uint8_t* data, size_t size);
+// zeva-control's command line: the bytes as UTF-8, one argument between NULs.
+void fuzzControlOptions(const uint8_t* data, size_t size);
+// zeva-projector-sim's command line, cut the same way.
+void fuzzSimOptions(const uint8_t* data, size_t size);
+// The --list-ports listing of made-up ports: records cut at NUL, fields at 0x01, UTF-8.
+void fuzzPortList(const uint8_t* data, size_t size);
+// The simulator's command framing and its answers; bytes 0-3 seed where the rest is cut.
+void fuzzSimFraming(const uint8_t* data, size_t size);
 // Bytes from an RFC 2217 server through the Telnet parser (see fuzz_telnet.cpp).
 void fuzzTelnet(const uint8_t* data, size_t size);
 // Deletes the window fuzzReceivePath keeps between inputs (before the application goes).

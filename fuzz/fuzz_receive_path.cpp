@@ -3,8 +3,8 @@
 #include "fuzz_entries.h"
 
 #include "app/form1.h"
+#include "decode_model.h"
 #include "link/display_form.h"
-#include "status/decode.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -20,10 +20,18 @@ constexpr qsizetype kFloodBytes = kMaxRenderedChars + 1000;
 
 const QString kTimeOutMark = QStringLiteral(" X X X X");
 
-// What the handlers must leave behind, tracked beside the window.
+// What the handlers must leave behind, tracked beside the window. The reply is what arrived
+// since the last transmission or since the reply window ended; the status comes from the
+// decoding model fed its rendering, so a reply is read from its own first character whatever
+// came before it. RxBuffer holds the reply's first kMaxRenderedChars characters, after as many
+// of the latest characters from before it as still fit.
 struct Model {
+    QString before; // RxBuffer when the last command went out
+    QString reply;  // only its first kMaxRenderedChars characters count
     QString rx;
     QString label12;
+    QString label25;
+    qint16 reading = 0;
     bool awaiting = false;
 };
 
@@ -56,19 +64,21 @@ void checkAfterReceive(Form1& form, const Model& model)
 {
     FUZZ_CHECK(form.RxBuffer.size() <= kMaxRenderedChars, QString::number(form.RxBuffer.size()));
     FUZZ_CHECK(form.RxBuffer == model.rx, form.RxBuffer.left(200));
-    FUZZ_CHECK(form.Label12->text() == DisplayForm(form.RxBuffer), form.Label12->text());
+    // model.label12 renders model.rx, which RxBuffer has just matched: one rendering fewer.
+    FUZZ_CHECK(form.Label12->text() == model.label12, form.Label12->text().left(200));
     FUZZ_CHECK(form.AwaitingReply == 0, form.LastCommand);
-    const Decoded d = decodeReply(form.LastCommand, form.Label12->text());
-    if (d.status) FUZZ_CHECK(form.Label25->text() == *d.status, form.Label25->text());
-    if (d.readingValue) FUZZ_CHECK(form.ReadingValue == *d.readingValue, form.LastCommand);
 }
 
 void deliver(Form1& form, Model& model, const QByteArray& piece)
 {
-    model.rx = (model.rx + QString::fromLatin1(piece)).left(kMaxRenderedChars);
+    model.reply = (model.reply + QString::fromLatin1(piece)).left(kMaxRenderedChars);
+    model.rx = model.before.right(kMaxRenderedChars - model.reply.size()) + model.reply;
     form.MSComm1.injectReceived(piece);
     model.label12 = DisplayForm(model.rx);
     model.awaiting = false;
+    const ModelDecoded d = modelDecode(form.LastCommand, DisplayForm(model.reply));
+    if (d.status) model.label25 = *d.status;
+    if (d.reading) model.reading = *d.reading;
     checkAfterReceive(form, model);
 }
 
@@ -78,17 +88,22 @@ void runStep(Form1& form, Model& model, uint8_t control, const QByteArray& piece
     case Timer2Tick:
         form.Timer2_Timer();
         if (model.awaiting) model.label12 = kTimeOutMark;
+        model.before.clear();
+        model.reply.clear();
         model.rx.clear();
         model.awaiting = false;
         break;
     case Timer4Tick:
         form.Timer4_Timer();
         model.label12.clear();
-        FUZZ_CHECK(form.Label11->text().isEmpty() && form.Label25->text().isEmpty(), "Timer4");
+        model.label25.clear();
+        FUZZ_CHECK(form.Label11->text().isEmpty(), "Timer4");
         break;
     case Send:
         form.LastCommand = queryForByte(control / kStepKinds);
         form.Hyouji(form.LastCommand, 1);
+        model.before = model.rx;
+        model.reply.clear();
         model.awaiting = true;
         FUZZ_CHECK(form.Label11->text() == DisplayForm(form.LastCommand), form.Label11->text());
         break;
@@ -107,9 +122,20 @@ void runStep(Form1& form, Model& model, uint8_t control, const QByteArray& piece
     FUZZ_CHECK(form.AwaitingReply == (model.awaiting ? 1 : 0), form.LastCommand);
 }
 
-// Ends any exchange a previous input left open, without an event loop to tick the timers.
+// After every step the status line and the reading are what the model decoded last.
+void checkStatus(const Form1& form, const Model& model)
+{
+    FUZZ_CHECK(form.Label25->text() == model.label25,
+               form.LastCommand + u'|' + form.Label25->text() + u'|' + model.label25);
+    FUZZ_CHECK(form.ReadingValue == model.reading, form.LastCommand);
+}
+
+// Ends any exchange a previous input left open, without an event loop to tick the timers: a
+// transmission starts the next reply afresh, its time-out empties RxBuffer, and the monitor
+// clears.
 void reset(Form1& form)
 {
+    form.Hyouji(form.LastCommand, 1);
     form.Timer2_Timer();
     form.Timer4_Timer();
 }
@@ -123,6 +149,7 @@ void fuzzReceivePath(const uint8_t* data, size_t size)
     reset(form);
     form.LastCommand = queryForByte(data[0]);
     Model model;
+    model.reading = form.ReadingValue;
     const QByteArray rest(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     for (const QByteArray& step : rest.split(char(kStepMarker))) {
         if (step.isEmpty()) continue;
@@ -130,6 +157,7 @@ void fuzzReceivePath(const uint8_t* data, size_t size)
         // The monitor shows the buffer, the time-out mark or nothing.
         const QString shown = form.Label12->text();
         FUZZ_CHECK(shown.isEmpty() || shown == kTimeOutMark || shown == model.label12, shown);
+        checkStatus(form, model);
     }
     reset(form);
 }

@@ -20,13 +20,17 @@ struct Target {
 
 // clang-format off
 const Target kTargets[] = {
-    // name            entry
-    {"display_form",   fuzzDisplayForm},
-    {"decode_reply",   fuzzDecodeReply},
-    {"number_reader",  fuzzNumberReader},
-    {"line_settings",  fuzzLineSettings},
-    {"receive_path",   fuzzReceivePath},
-    {"telnet",         fuzzTelnet},
+    // name             entry
+    {"display_form",    fuzzDisplayForm},
+    {"decode_reply",    fuzzDecodeReply},
+    {"number_reader",   fuzzNumberReader},
+    {"line_settings",   fuzzLineSettings},
+    {"receive_path",    fuzzReceivePath},
+    {"control_options", fuzzControlOptions},
+    {"sim_options",     fuzzSimOptions},
+    {"port_list",       fuzzPortList},
+    {"sim_framing",     fuzzSimFraming},
+    {"telnet",          fuzzTelnet},
 };
 // clang-format on
 

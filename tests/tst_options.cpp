@@ -45,6 +45,9 @@ void TestOptions::commandLine_data()
         << true;
     QTest::newRow("list ports takes no value")
         << QStringList{"--list-ports=/dev/ttyS0"} << d1 << d2 << true << false;
+    QTest::newRow("help takes no value") << QStringList{"--help=now"} << d1 << d2 << true << false;
+    QTest::newRow("version takes no value")
+        << QStringList{"--version=2"} << d1 << d2 << true << false;
     QTest::newRow("list ports misspelt") << QStringList{"--list-port"} << d1 << d2 << true << false;
     QTest::newRow("raw TCP address") << QStringList{"--com1", "socket://10.0.0.5:4001"}
                                      << "socket://10.0.0.5:4001" << d2 << false << false;

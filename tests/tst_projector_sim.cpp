@@ -1,5 +1,6 @@
 // The virtual projector: its state machine driven with explicit times, and the real
 // executable on a pseudo-terminal.
+#include "sim_options.h"
 #include "sim_projector.h"
 
 #include <QElapsedTimer>
@@ -130,6 +131,8 @@ class TestProjectorSim : public QObject
     void silentNeverAnswers();
     void linkMadeAndRemoved();
     void unknownOptionIsUsageError();
+    void commandLine_data();
+    void commandLine();
 };
 
 void TestProjectorSim::replies_data()
@@ -323,8 +326,40 @@ void TestProjectorSim::unknownOptionIsUsageError()
     QVERIFY(process.waitForFinished(kReplyWaitMs));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 2);
-    QVERIFY(process.readAllStandardError().contains("no-such-option"));
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY(err.contains("no-such-option"));
+    QVERIFY(err.contains("--hangup-after <n>")); // the help follows the error
     QVERIFY(process.readAllStandardOutput().isEmpty());
+}
+
+void TestProjectorSim::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("pieces");
+    QTest::addColumn<int>("lateMs");
+    QTest::newRow("defaults") << QStringList{} << -1 << 1 << 0;
+    QTest::newRow("split") << QStringList{"--split", "--late", "250"} << -1 << 2 << 250;
+    QTest::newRow("pieces with =") << QStringList{"--pieces=7"} << -1 << 7 << 0;
+    QTest::newRow("split and pieces") << QStringList{"--split", "--pieces=3"} << 2 << 1 << 0;
+    QTest::newRow("late beyond its range") << QStringList{"--late=600001"} << 2 << 1 << 0;
+    QTest::newRow("late not a number") << QStringList{"--late=soon"} << 2 << 1 << 0;
+    QTest::newRow("stray argument") << QStringList{"extra"} << 2 << 1 << 0;
+    QTest::newRow("help") << QStringList{"-h"} << 0 << 1 << 0;
+}
+
+// The reading itself, which prints nothing: what the program then prints is tested above.
+void TestProjectorSim::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(int, pieces);
+    QFETCH(int, lateMs);
+    const SimCommandLine line = readSimCommandLine(QStringList{"zeva-projector-sim"} + args);
+    QCOMPARE(line.exitCode, exitCode);
+    QCOMPARE(line.error.isEmpty(), exitCode != 2);
+    QCOMPARE(line.options.style.pieces, pieces);
+    QCOMPARE(line.options.style.lateMs, lateMs);
 }
 
 QTEST_GUILESS_MAIN(TestProjectorSim)

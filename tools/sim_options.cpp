@@ -35,10 +35,17 @@ struct OptionSet {
 
 constexpr int kGarbagePerReply = 3;
 
-int usageError(const QCommandLineParser& parser, const QString& why)
+void describe(QCommandLineParser& parser, const OptionSet& set)
 {
-    std::fprintf(stderr, "%s\n\n%s", qPrintable(why), qPrintable(parser.helpText()));
-    return kExitUsage;
+    parser.setApplicationDescription("A virtual projector on a pseudo-terminal. Prints the "
+                                     "slave path as its first line.");
+    parser.addOptions(set.all());
+}
+
+// The help is made only when it is printed: making it costs more than reading the line.
+SimCommandLine usageError(const QString& why)
+{
+    return {{}, kExitUsage, why};
 }
 
 // Reads a whole number from least to most into `out`, which is left alone when the option is
@@ -83,22 +90,36 @@ QString readValues(const QCommandLineParser& parser, const OptionSet& set, SimOp
 
 } // namespace
 
-int parseSimOptions(const QStringList& arguments, SimOptions& options)
+SimCommandLine readSimCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription("A virtual projector on a pseudo-terminal. Prints the "
-                                     "slave path as its first line.");
     const OptionSet set;
-    parser.addOptions(set.all());
+    describe(parser, set);
 
-    if (!parser.parse(arguments)) return usageError(parser, parser.errorText());
+    if (!parser.parse(arguments)) return usageError(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return usageError(parser, "Unexpected argument: " + parser.positionalArguments().first());
-    if (const QString error = readValues(parser, set, options); !error.isEmpty())
-        return usageError(parser, error);
-    if (parser.isSet(set.help)) {
-        std::printf("%s", qPrintable(parser.helpText()));
-        return 0;
-    }
-    return -1;
+        return usageError("Unexpected argument: " + parser.positionalArguments().first());
+    SimCommandLine line;
+    if (const QString error = readValues(parser, set, line.options); !error.isEmpty())
+        return usageError(error);
+    if (parser.isSet(set.help)) return {{}, 0, {}};
+    return line;
+}
+
+QString simHelpText()
+{
+    QCommandLineParser parser;
+    const OptionSet set;
+    describe(parser, set);
+    return parser.helpText();
+}
+
+int parseSimOptions(const QStringList& arguments, SimOptions& options)
+{
+    const SimCommandLine line = readSimCommandLine(arguments);
+    if (line.exitCode == 0) std::printf("%s", qPrintable(simHelpText()));
+    if (line.exitCode > 0)
+        std::fprintf(stderr, "%s\n\n%s", qPrintable(line.error), qPrintable(simHelpText()));
+    if (line.exitCode < 0) options = line.options;
+    return line.exitCode;
 }

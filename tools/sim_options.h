@@ -16,5 +16,17 @@ struct SimOptions {
 
 inline constexpr int kExitUsage = 2;
 
-// Returns -1 when the options are good, else the exit code (0 after --help).
+// What a command line asks for, decided without printing anything.
+struct SimCommandLine {
+    SimOptions options;
+    int exitCode = -1; // -1: run with `options`; 0: show the help; else show `error`, the help
+    QString error;
+};
+
+// `arguments` with the program name first, as QCoreApplication::arguments() gives them.
+SimCommandLine readSimCommandLine(const QStringList& arguments);
+QString simHelpText();
+
+// Returns -1 when the options are good, else the exit code (0 after --help), having printed
+// the help to stdout or the error to stderr.
 int parseSimOptions(const QStringList& arguments, SimOptions& options);

@@ -11,14 +11,21 @@ namespace
 
 const QString kTimeOutMark = QStringLiteral(" X X X X");
 
-// RxBuffer keeps its first kMaxRenderedChars characters and drops what arrives after them until
-// the reply window ends. The decoding reads replies from the start of the buffer, so the start is
-// what carries meaning; a line that floods with no window ending then costs one bounded rendering
-// per event instead of an ever longer one.
-void appendBounded(QString& buffer, const QString& piece)
+// RxBuffer holds at most kMaxRenderedChars characters, so a line that floods with no window
+// ending costs one bounded rendering per event instead of an ever longer one. Past the bound it
+// drops what came before the reply to the last command first, from the front, so that a reply
+// keeps its start even when stray characters had filled the buffer before it was asked for:
+// the decoding reads replies from their start. Of the reply itself it keeps the first characters.
+void appendBounded(QString& buffer, qsizetype& replyStart, QStringView piece)
 {
+    const qsizetype excess = buffer.size() + piece.size() - kMaxRenderedChars;
+    if (excess > 0) {
+        const qsizetype older = qMin(excess, replyStart);
+        buffer.remove(0, older);
+        replyStart -= older;
+    }
     const qsizetype room = kMaxRenderedChars - buffer.size();
-    if (room > 0) buffer += QStringView(piece).left(room);
+    if (room > 0) buffer += piece.left(room);
 }
 
 } // namespace
@@ -53,7 +60,7 @@ void Form1::MSComm1_OnComm()
     if (MSComm1.CommEvent() != SerialComm::kEvReceive) return;
     const QString piece = MSComm1.Input();
     history.addRx(piece, Timer2.isActive());
-    appendBounded(RxBuffer, piece);
+    appendBounded(RxBuffer, replyStart_, piece);
     AwaitingReply = 0;
     Hyouji(RxBuffer, 2);
     // Characters outside any exchange would otherwise stay on the monitor and the status line
