@@ -171,9 +171,6 @@ QString defaultDevice(int port)
 Options parseOptions(const QStringList& args)
 {
     Options o;
-    const DefaultDevices defaults = defaultDevices();
-    o.com1 = defaults.com1;
-    o.com2 = defaults.com2;
     for (qsizetype i = 0; i < args.size() && o.error.isEmpty(); ++i) {
         const QString& arg = args.at(i);
         const qsizetype eq = arg.startsWith(QLatin1String("--")) ? arg.indexOf(u'=') : -1;
@@ -193,6 +190,12 @@ Options parseOptions(const QStringList& args)
         }
     }
     if (o.error.isEmpty()) o.error = checkScriptOptions(o, args);
+    // The search under /dev only for a device the command line leaves open.
+    if (o.error.isEmpty() && (o.com1.isEmpty() || o.com2.isEmpty())) {
+        const DefaultDevices defaults = defaultDevices();
+        if (o.com1.isEmpty()) o.com1 = defaults.com1;
+        if (o.com2.isEmpty()) o.com2 = defaults.com2;
+    }
     return o;
 }
 
