@@ -77,8 +77,8 @@ class TestSend : public QObject
     void noWindowLibraries();
     void handedOverToRunningPanel();
     void queuedBehindOperatorsExchange();
-    void staleSocketOfDeadPanel();
-    void socketRemovedWhenPanelEnds();
+    void panelEnds_data();
+    void panelEnds();
 
   private:
     QTemporaryDir runtimeDir_;
@@ -272,8 +272,16 @@ void TestSend::queuedBehindOperatorsExchange()
     QCOMPARE(windowsEndedBeforeScript, 1);
 }
 
-void TestSend::staleSocketOfDeadPanel()
+void TestSend::panelEnds_data()
 {
+    QTest::addColumn<bool>("killed");
+    QTest::newRow("killed: its socket is left behind") << true;
+    QTest::newRow("terminated: its socket is removed") << false;
+}
+
+void TestSend::panelEnds()
+{
+    QFETCH(bool, killed);
     SimProcess sim({});
     QProcess panel;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -284,30 +292,18 @@ void TestSend::staleSocketOfDeadPanel()
     QVERIFY(waitUntil([&] { return panelListening(socket); }, 10000));
     const Run through = runProgram({"--send", "CR0", "--com1", sim.device()});
     QVERIFY2(through.exitCode == 0, qPrintable(through.err));
-
-    panel.kill(); // no chance to remove its socket
+    if (killed)
+        panel.kill(); // no chance to remove its socket
+    else
+        panel.terminate(); // as a session ending does
     QVERIFY(panel.waitForFinished(5000));
-    QVERIFY(QFileInfo::exists(socket));
+    QCOMPARE(QFileInfo::exists(socket), killed);
+    if (!killed) QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    // Either way the script then opens the port itself.
     const Run direct = runProgram({"--send", "CR0", "--com1", sim.device()});
     QVERIFY2(direct.exitCode == 0, qPrintable(direct.err));
     QCOMPARE(direct.out, QStringLiteral("CR0\t 8 0 CR \t Stand by\n"));
     QFile::remove(socket); // the next test's line may get the same device name
-}
-
-void TestSend::socketRemovedWhenPanelEnds()
-{
-    SimProcess sim({});
-    QProcess panel;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    panel.setProcessEnvironment(env);
-    panel.start(program(), {"--com1", sim.device(), "--com2", kMissingDevice});
-    const QString socket = handoverSocketPath(sim.device());
-    QVERIFY(waitUntil([&] { return panelListening(socket); }, 10000));
-    panel.terminate(); // as a session ending does
-    QVERIFY(panel.waitForFinished(5000));
-    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
-    QVERIFY(!QFileInfo::exists(socket));
 }
 
 QTEST_MAIN(TestSend)
