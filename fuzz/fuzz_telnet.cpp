@@ -17,14 +17,6 @@ QString hex(const QByteArray& bytes)
     return QString::fromLatin1(bytes.toHex(' '));
 }
 
-QByteArray bytes(std::initializer_list<uint8_t> list)
-{
-    QByteArray out;
-    for (uint8_t b : list)
-        out.append(char(b));
-    return out;
-}
-
 bool acceptable(uint8_t option)
 {
     return option == kBinary || option == kSuppressGoAhead || option == kComPortOption;
@@ -62,30 +54,36 @@ void checkPieces(const QByteArray& input, const QByteArray& data, const QByteArr
 }
 
 // The input as data, escaped, with commands woven in after every byte that is a multiple of 11:
-// the parser gives back exactly the data.
+// the parser gives back exactly the data. Built in one buffer: allocations dominate this target.
 QByteArray woven(const QByteArray& input)
 {
     QByteArray out;
+    out.reserve(input.size() * 6);
+    const auto add = [&out](std::initializer_list<uint8_t> list) {
+        for (uint8_t b : list)
+            out.append(char(b));
+    };
     for (qsizetype i = 0; i < input.size(); ++i) {
         const auto b = uint8_t(input[i]);
-        out += TelnetCodec::escape(input.mid(i, 1));
+        out.append(char(b));
+        if (b == IAC) out.append(char(IAC));
         if (b % 11 != 0) continue;
         const auto arg = uint8_t(i + 1 < input.size() ? input[i + 1] : 0);
         switch (arg % 4) {
         case 0:
-            out += bytes({IAC, uint8_t(WILL + (arg >> 2) % 4), arg});
+            add({IAC, uint8_t(WILL + (arg >> 2) % 4), arg});
             break;
         case 1:
-            out += bytes({IAC, DO, arg});
+            add({IAC, DO, arg});
             break;
-        case 2: // a sub-negotiation whose value has the byte, 0xFF doubled
-            out += bytes({IAC, SB, kComPortOption, kServerOffset + 1});
-            out += TelnetCodec::escape(input.mid(i, 4));
-            out += bytes({IAC, SE});
+        case 2: // a sub-negotiation whose value has the byte, 0xFF doubled by the codec
+            add({IAC, SB, kComPortOption, kServerOffset + 1});
+            out += TelnetCodec::escape(QByteArrayView(input).sliced(i, qMin(4, input.size() - i)));
+            add({IAC, SE});
             break;
         default:
-            out += bytes({IAC, 241});
-            break; // NOP
+            add({IAC, 241}); // NOP
+            break;
         }
     }
     return out;

@@ -168,7 +168,7 @@ QString defaultDevice(int port)
     return port == 1 ? d.com1 : d.com2;
 }
 
-Options parseOptions(const QStringList& args)
+Options parseOptions(const QStringList& args, const QString& devDirectory)
 {
     Options o;
     for (qsizetype i = 0; i < args.size() && o.error.isEmpty(); ++i) {
@@ -192,7 +192,7 @@ Options parseOptions(const QStringList& args)
     if (o.error.isEmpty()) o.error = checkScriptOptions(o, args);
     // The search under /dev only for a device the command line leaves open.
     if (o.error.isEmpty() && (o.com1.isEmpty() || o.com2.isEmpty())) {
-        const DefaultDevices defaults = defaultDevices();
+        const DefaultDevices defaults = defaultDevices(devDirectory);
         if (o.com1.isEmpty()) o.com1 = defaults.com1;
         if (o.com2.isEmpty()) o.com2 = defaults.com2;
     }

@@ -29,7 +29,8 @@ struct Options {
 };
 
 QString defaultDevice(int port);
-// `args` without the program name.
-Options parseOptions(const QStringList& args);
+// `args` without the program name. A device the command line leaves open is searched for
+// under `devDirectory`.
+Options parseOptions(const QStringList& args, const QString& devDirectory = QStringLiteral("/dev"));
 QString usageText();
 inline constexpr int kUsageExitCode = 2;
