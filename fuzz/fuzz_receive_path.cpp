@@ -33,6 +33,7 @@ struct Model {
     QString label25;
     qint16 reading = 0;
     bool awaiting = false;
+    bool flooded = false;
 };
 
 Form1*& formSlot()
@@ -108,6 +109,13 @@ void runStep(Form1& form, Model& model, uint8_t control, const QByteArray& piece
         FUZZ_CHECK(form.Label11->text() == DisplayForm(form.LastCommand), form.Label11->text());
         break;
     case Flood:
+        // One flood fills the buffer, and every later step meets the bound as well; more floods
+        // in one input would only repeat that at the cost of tens of kilobytes each.
+        if (model.flooded) {
+            deliver(form, model, piece);
+            return;
+        }
+        model.flooded = true;
         deliver(form, model,
                 piece.isEmpty() ? QByteArray(kFloodBytes, '9')
                                 : piece.repeated(kFloodBytes / piece.size() + 1));
