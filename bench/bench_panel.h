@@ -1,8 +1,8 @@
 #pragma once
 // The panel as the benchmarks drive it: COM1 on a pty, loaded, and shown in the view asked for.
-#include "app/form1.h"
-#include "app/layout_builder.h"
 #include "pty_peer.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
 
 #include <QTest>
 

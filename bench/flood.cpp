@@ -3,10 +3,10 @@
 // how late the event loop serves it; resident memory is read before and after.
 // With --history, the History window is open and following, over a history already full.
 //   zeva-bench-flood [SECONDS] [--history]
-#include "app/form1.h"
-#include "app/layout_builder.h"
 #include "bench_panel.h"
 #include "bench_util.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,10 +2,10 @@
 // costs, the memory of 100,000 entries, and the History window opening on them and scrolling.
 //   zeva-bench-history
 #include "history/history.h"
-#include "app/form1.h"
-#include "app/history_window.h"
-#include "app/layout_builder.h"
 #include "bench_util.h"
+#include "window/form1.h"
+#include "window/history_window.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

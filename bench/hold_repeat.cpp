@@ -1,11 +1,11 @@
 // Holds each adjuster against a pty and measures the gaps between the commands that reach the
 // line: designed period, median and p95 of the gaps, and the count.
 //   zeva-bench-hold [SECONDS_PER_HOLD]
-#include "app/form1.h"
-#include "app/layout_builder.h"
 #include "bench_panel.h"
 #include "panel/adjuster_table.h"
 #include "panel/command_table.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

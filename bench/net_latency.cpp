@@ -2,12 +2,12 @@
 // RFC 2217), through ser2net to its pty, and the time an RFC 2217 open takes against ser2net.
 // The local pty figure of the same kind comes from zeva-bench-press in the same run.
 //   zeva-bench-net [PRESSES]
-#include "app/form1.h"
-#include "app/layout_builder.h"
 #include "bench_panel.h"
 #include "bench_util.h"
 #include "link/telnet_codec.h"
 #include "ser2net_process.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <QTcpServer>

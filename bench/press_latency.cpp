@@ -2,10 +2,10 @@
 // first byte of its command can be read at the far end of a pty. The panel flushes each command
 // before the click handler returns, so a read right after the click finds it.
 //   zeva-bench-press [PRESSES]
-#include "app/form1.h"
-#include "app/layout_builder.h"
 #include "bench_panel.h"
 #include "bench_util.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <QTest>

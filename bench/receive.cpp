@@ -2,11 +2,11 @@
 // characters, and the window's whole receive step (serial event, RxBuffer, RXD line, decoding,
 // status line) for a reply piece, with the buffer fresh and with it already full.
 //   zeva-bench-receive [--benchmark_... options]
-#include "app/form1.h"
-#include "app/layout_builder.h"
 #include "bench_util.h"
 #include "link/display_form.h"
 #include "status/decode.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -2,8 +2,8 @@
 // projector beside a pyserial one-shot doing the same (runs interleaved, so both meet the same
 // load), then the same command handed over to a running panel that holds the port.
 //   zeva-bench-send [RUNS]
-#include "app/handover_socket.h"
 #include "bench_util.h"
+#include "script/handover_socket.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -2,11 +2,11 @@
 // whose far end a thread drains. Resident memory at the start and the end of the hold, and
 // whether the repeat kept its rate.
 //   zeva-bench-soak [SECONDS]
-#include "app/form1.h"
-#include "app/layout_builder.h"
 #include "bench_panel.h"
 #include "bench_util.h"
 #include "panel/adjuster_table.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <atomic>

@@ -3,9 +3,9 @@
 // Every run is a fresh process, so libraries are loaded and fonts resolved anew each time.
 //   zeva-bench-startup [RUNS]
 //   zeva-bench-startup --panel-child DEVICE SETTLE_MS   (one run of the panel; used internally)
-#include "app/form1.h"
-#include "app/layout_builder.h"
 #include "expose_probe.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
 
 #include <QDir>
 #include <QFileInfo>

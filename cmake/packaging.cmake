@@ -33,7 +33,7 @@ add_custom_target(zeva_desktop_files ALL DEPENDS ${zeva_icon_pngs} ${zeva_man_gz
 
 install(TARGETS zeva-control zeva-projector-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The window's module, where zeva-control looks for it: ../lib/zeva-control beside bin/.
-install(TARGETS zeva_panel LIBRARY DESTINATION lib/zeva-control)
+install(TARGETS zeva_panel_module LIBRARY DESTINATION lib/zeva-control)
 install(FILES data/zeva-control.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/icons/zeva-control.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -2,9 +2,9 @@
 // simulator's incoming byte stream.
 #include "fuzz_entries.h"
 
-#include "app/list_ports.h"
 #include "app/options.h"
 #include "link/device_address.h"
+#include "ports/list_ports.h"
 #include "sim_options.h"
 #include "sim_projector.h"
 

@@ -2,9 +2,9 @@
 // RxBuffer and the monitor must hold after each one.
 #include "fuzz_entries.h"
 
-#include "app/form1.h"
 #include "decode_model.h"
 #include "link/display_form.h"
+#include "window/form1.h"
 
 #include <QApplication>
 #include <QLabel>

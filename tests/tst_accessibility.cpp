@@ -1,7 +1,7 @@
-#include "app/form1.h"
-#include "app/layout_builder.h"
-#include "app/layout_table.h"
-#include "app/panel_accessibility.h"
+#include "panel/layout_table.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
+#include "window/panel_accessibility.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

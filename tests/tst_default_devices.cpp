@@ -1,6 +1,6 @@
 // Which devices COM1 and COM2 stand for when the command line does not say, on made-up /dev
 // trees: each entry is a file "name" or a link "name->target" (relative, as udev makes them).
-#include "app/default_devices.h"
+#include "ports/default_devices.h"
 
 #include <QDir>
 #include <QFile>

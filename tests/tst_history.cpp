@@ -1,6 +1,6 @@
-#include "app/history_model.h"
 #include "form_harness.h"
 #include "panel/adjuster_table.h"
+#include "window/history_model.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
-#include "app/history_model.h"
-#include "app/history_window.h"
 #include "form_harness.h"
 #include "link/display_form.h"
+#include "window/history_model.h"
+#include "window/history_window.h"
 
 #include <QApplication>
 #include <QCheckBox>

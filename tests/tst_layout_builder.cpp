@@ -1,6 +1,6 @@
-#include "app/emblem.h"
-#include "app/layout_builder.h"
-#include "app/layout_table.h"
+#include "panel/layout_table.h"
+#include "window/emblem.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <QFontDatabase>

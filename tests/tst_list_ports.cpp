@@ -1,5 +1,5 @@
-#include "app/default_devices.h"
-#include "app/list_ports.h"
+#include "ports/default_devices.h"
+#include "ports/list_ports.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "form_harness.h"
+#include "panel/views.h"
 #include "process_stats.h"
-#include "status/views.h"
 
 #include "link/display_form.h"
 #include "panel/adjuster_table.h"

@@ -1,9 +1,9 @@
 // The panel at 200 % scaling: every position doubles exactly in device pixels, and the window is
 // painted at the doubled resolution rather than enlarged from a 100 % picture.
-#include "app/emblem.h"
-#include "app/form1.h"
-#include "app/layout_builder.h"
-#include "app/layout_table.h"
+#include "panel/layout_table.h"
+#include "window/emblem.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <QImage>

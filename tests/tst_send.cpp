@@ -1,10 +1,10 @@
 // The scripted road, end to end: the real zeva-control binary against the virtual projector,
 // directly and through a running panel that holds the port.
-#include "app/handover_server.h"
-#include "app/handover_socket.h"
 #include "form_harness.h"
 #include "panel/command_table.h"
+#include "script/handover_socket.h"
 #include "sim_process.h"
+#include "window/handover_server.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
-#include "app/emblem.h"
-#include "app/layout_table.h"
 #include "form_harness.h"
-#include "status/views.h"
+#include "panel/layout_table.h"
+#include "panel/views.h"
+#include "window/emblem.h"
 
 #include <QDir>
 #include <QImage>

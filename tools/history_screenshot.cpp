@@ -1,11 +1,11 @@
 // Makes the README's picture of the History window: the panel on the virtual projector, a few
 // presses, a hold and a typed command, then the History window grabbed into a PNG.
 //   zeva-history-screenshot SIM-PROGRAM OUTPUT.png
-#include "app/form1.h"
-#include "app/history_window.h"
-#include "app/layout_builder.h"
 #include "panel/adjuster_table.h"
 #include "panel/command_table.h"
+#include "window/form1.h"
+#include "window/history_window.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // Writes the application icon as PNG files, one per size, from the same drawing as the window
 // icon, so the menu entry and the running window look alike.
 // Usage: zeva-render-icons OUTDIR SIZE...   (writes OUTDIR/SIZExSIZE.png)
-#include "app/emblem.h"
+#include "window/emblem.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -1,10 +1,10 @@
 // The program's start: what needs no window (help, version, port listing, scripted commands)
 // runs here on Qt Core alone; the window is loaded from its module only when it is wanted.
-#include "app/list_ports.h"
 #include "app/options.h"
 #include "app/panel_module.h"
-#include "app/script_run.h"
 #include "history/history_log.h"
+#include "ports/list_ports.h"
+#include "script/script_run.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -52,7 +52,8 @@ int main(int argc, char** argv)
     }
     if (!options.sends.isEmpty()) {
         QCoreApplication app(argc, argv);
-        return runScript(options);
+        return runScript({options.com1, options.com2, options.port, options.settings,
+                          options.timeoutMs, options.json, options.sends});
     }
     // Tried before the window is loaded so that a log that cannot be written stops the start;
     // the window opens it again for itself.

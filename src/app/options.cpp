@@ -1,8 +1,8 @@
 #include "app/options.h"
 
-#include "app/default_devices.h"
 #include "link/device_address.h"
 #include "panel/command_table.h"
+#include "ports/default_devices.h"
 
 namespace
 {

@@ -1,10 +1,10 @@
 // The window's side of the program, in its own module (see panel_module.h).
-#include "app/form1.h"
-#include "app/handover_server.h"
-#include "app/layout_builder.h"
 #include "app/panel_module.h"
 #include "app/quit_signals.h"
 #include "history/history_log.h"
+#include "window/form1.h"
+#include "window/handover_server.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -1,8 +1,8 @@
 #pragma once
 // A Form1 wired to a pty peer as COM1, with message boxes recorded instead of shown.
-#include "app/form1.h"
-#include "app/layout_builder.h"
 #include "pty_peer.h"
+#include "window/form1.h"
+#include "window/layout_builder.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

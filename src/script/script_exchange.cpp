@@ -1,4 +1,4 @@
-#include "app/script_exchange.h"
+#include "script/script_exchange.h"
 
 #include "link/display_form.h"
 #include "status/decode.h"

@@ -1,9 +1,9 @@
 // What the panel's buttons do: single-press rows from the command table, hold-to-repeat rows from
 // the adjuster table. Both are joined to the window's controls by control name.
-#include "app/form1.h"
-#include "app/panel_accessibility.h"
 #include "panel/adjuster_table.h"
 #include "panel/command_table.h"
+#include "window/form1.h"
+#include "window/panel_accessibility.h"
 
 #include <QLabel>
 #include <QMouseEvent>

@@ -1,9 +1,9 @@
-#include "app/form1.h"
+#include "window/form1.h"
 
-#include "app/emblem.h"
-#include "app/layout_builder.h"
-#include "app/layout_table.h"
-#include "status/views.h"
+#include "panel/layout_table.h"
+#include "panel/views.h"
+#include "window/emblem.h"
+#include "window/layout_builder.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #pragma once
 // The script's side of the hand-over: asks a panel that holds the device to send a command.
-#include "app/script_exchange.h"
+#include "script/script_exchange.h"
 
 #include <QLocalSocket>
 #include <optional>

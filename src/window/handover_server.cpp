@@ -1,7 +1,7 @@
-#include "app/handover_server.h"
+#include "window/handover_server.h"
 
-#include "app/form1.h"
-#include "app/handover_socket.h"
+#include "script/handover_socket.h"
+#include "window/form1.h"
 
 #include <QFile>
 #include <QLocalServer>

@@ -1,5 +1,5 @@
 // The free command entry: SEND puts the typed text and one CR on the line, CLS empties the box.
-#include "app/form1.h"
+#include "window/form1.h"
 
 #include <QLineEdit>
 

@@ -1,4 +1,4 @@
-#include "app/layout_table.h"
+#include "panel/layout_table.h"
 
 #include <QLatin1StringView>
 #include <algorithm>

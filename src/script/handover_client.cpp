@@ -1,6 +1,6 @@
-#include "app/handover_client.h"
+#include "script/handover_client.h"
 
-#include "app/handover_socket.h"
+#include "script/handover_socket.h"
 
 #include <QDeadlineTimer>
 

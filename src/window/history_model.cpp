@@ -1,4 +1,4 @@
-#include "app/history_model.h"
+#include "window/history_model.h"
 
 #include "history/entry_text.h"
 #include "link/display_form.h"

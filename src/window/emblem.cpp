@@ -1,4 +1,4 @@
-#include "app/emblem.h"
+#include "window/emblem.h"
 
 #include <QFont>
 #include <QImage>

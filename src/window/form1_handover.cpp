@@ -1,6 +1,6 @@
 // Commands that a script hands over to the running window go through Hyouji like a typed one,
 // so the monitor and everything that reads the transaction see them as the operator's own.
-#include "app/form1.h"
+#include "window/form1.h"
 
 namespace
 {

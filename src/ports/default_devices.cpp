@@ -1,4 +1,4 @@
-#include "app/default_devices.h"
+#include "ports/default_devices.h"
 
 #include <QDir>
 #include <QFileInfo>

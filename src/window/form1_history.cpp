@@ -1,8 +1,8 @@
 // The exchange history beside the designed window: its window, its log, the port events it
 // records, and the command entry's memory of what SEND sent.
-#include "app/form1.h"
-#include "app/history_window.h"
 #include "history/history_log.h"
+#include "window/form1.h"
+#include "window/history_window.h"
 
 #include <QApplication>
 #include <QLabel>

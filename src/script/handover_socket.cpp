@@ -1,4 +1,4 @@
-#include "app/handover_socket.h"
+#include "script/handover_socket.h"
 
 #include <QCryptographicHash>
 #include <QDir>

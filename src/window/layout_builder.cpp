@@ -1,7 +1,7 @@
-#include "app/layout_builder.h"
+#include "window/layout_builder.h"
 
-#include "app/emblem.h"
-#include "app/layout_table.h"
+#include "panel/layout_table.h"
+#include "window/emblem.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,5 +1,5 @@
 #pragma once
-#include "status/views.h" // kTwipsPerPixel
+#include "panel/views.h" // kTwipsPerPixel
 
 #include <QStringView>
 #include <QtGlobal>

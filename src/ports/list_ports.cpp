@@ -1,4 +1,4 @@
-#include "app/list_ports.h"
+#include "ports/list_ports.h"
 
 #include <QDir>
 #include <QFileInfo>

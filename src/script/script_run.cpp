@@ -1,8 +1,8 @@
-#include "app/script_run.h"
+#include "script/script_run.h"
 
-#include "app/handover_client.h"
-#include "app/script_exchange.h"
 #include "link/serial_comm.h"
+#include "script/handover_client.h"
+#include "script/script_exchange.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -16,7 +16,7 @@ namespace
 class DirectLine
 {
   public:
-    CommError open(const Options& o)
+    CommError open(const ScriptJob& o)
     {
         comm_.setDevices(o.com1, o.com2);
         if (CommError e = comm_.setCommPort(o.port)) return e;
@@ -72,30 +72,30 @@ void print(const ExchangeResult& r, bool json)
 
 } // namespace
 
-int runScript(const Options& options)
+int runScript(const ScriptJob& job)
 {
     HandoverClient panel;
-    bool viaPanel = panel.connectTo(options.port == 1 ? options.com1 : options.com2);
+    bool viaPanel = panel.connectTo(job.port == 1 ? job.com1 : job.com2);
     std::optional<DirectLine> direct;
     int status = kExitReplied;
-    for (const QString& command : options.sends) {
+    for (const QString& command : job.sends) {
         std::optional<ExchangeResult> r;
         if (viaPanel) {
-            r = panel.exchange(command, options.timeoutMs);
+            r = panel.exchange(command, job.timeoutMs);
             viaPanel = r.has_value(); // a panel gone or not holding the port: on our own
         }
         if (!r) {
             if (!direct) {
                 direct.emplace();
-                if (CommError e = direct->open(options)) {
+                if (CommError e = direct->open(job)) {
                     // The same sentence the window shows in its message box.
                     std::fprintf(stderr, "%s\n", qPrintable(*e));
                     return kExitCannotOpen;
                 }
             }
-            r = direct->exchange(command, options.timeoutMs);
+            r = direct->exchange(command, job.timeoutMs);
         }
-        print(*r, options.json);
+        print(*r, job.json);
         status = std::max(status, int(exitStatusOf(*r)));
     }
     return status;

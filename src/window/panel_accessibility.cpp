@@ -1,8 +1,8 @@
-#include "app/panel_accessibility.h"
+#include "window/panel_accessibility.h"
 
-#include "app/layout_table.h"
 #include "panel/adjuster_table.h"
 #include "panel/command_table.h"
+#include "panel/layout_table.h"
 
 #include <QLatin1StringView>
 #include <QWidget>

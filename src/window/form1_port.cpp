@@ -1,7 +1,7 @@
 // Port settings, start-up and shut-down.
-#include "app/form1.h"
-#include "app/layout_table.h"
-#include "status/views.h"
+#include "panel/layout_table.h"
+#include "panel/views.h"
+#include "window/form1.h"
 
 #include <QRadioButton>
 #include <QScreen>

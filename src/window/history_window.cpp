@@ -1,7 +1,7 @@
-#include "app/history_window.h"
+#include "window/history_window.h"
 
-#include "app/history_model.h"
 #include "history/history.h"
+#include "window/history_model.h"
 
 #include <QApplication>
 #include <QCheckBox>

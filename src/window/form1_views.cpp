@@ -1,6 +1,6 @@
 // The compact, monitor, extended and full views, switched by height.
-#include "app/form1.h"
-#include "status/views.h"
+#include "panel/views.h"
+#include "window/form1.h"
 
 #include <QPushButton>
 
