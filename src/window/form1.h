@@ -170,6 +170,7 @@ class Form1 : public QWidget
     qsizetype replyStart_ = 0;      // where the reply to LastCommand begins in RxBuffer
     bool handedOver_ = false;       // LastCommand was handed over; its end is still due
     Intervals designedIntervals_{}; // what the operator's presses had set before it
+    bool replyHeld_ = false; // RxBuffer holds a handed-over reply whose window ended at its CR
 };
 
 // Enabling a running timer leaves its count alone; enabling a stopped one starts it.
