@@ -156,8 +156,9 @@ void TestHandover::rules()
             break;
         }
         case Op::Await:
-            QVERIFY2(waitUntil([&] { return (wire += peer.read()).startsWith(step.text); }),
-                     wire.constData());
+            // Generous: a loaded machine may take seconds to start a program.
+            QVERIFY2(waitUntil([&] { return (wire += peer.read()).startsWith(step.text); }, 10000),
+                     (wire + " / " + script.readAllStandardError()).constData());
             QCOMPARE(wire, step.text);
             break;
         case Op::Reply:
