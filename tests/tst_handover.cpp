@@ -80,11 +80,12 @@ void TestHandover::rules_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("status"); // the window's status line at the end; "-": not looked at
     QTest::addColumn<QByteArray>("received"); // all the projector received
+    QTest::addColumn<QString>("says");        // on stderr: what ran out, or what came instead
     const QString power = QStringLiteral("CR0\t 0 0 CR \t Power ON\n");
     for (int stray : {32766, 32767}) {
         QTest::addRow("a reply after %d stray characters", stray)
             << QByteArray(stray, 'x') << Steps{run("--query status"), await("CR0\r"), reply("00\r")}
-            << 0 << power << " Power ON" << QByteArray("CR0\r");
+            << 0 << power << " Power ON" << QByteArray("CR0\r") << "";
     }
     QTest::newRow("an operator's press interrupts it and keeps its own reply")
         << QByteArray()
@@ -98,19 +99,20 @@ void TestHandover::rules_data()
                  await("CR0\rC00\rCR1\r"),
                  reply("1\r")}
         << 5 << "CR0\t X X X X\nCR1\t 1 CR \t COMPUTER 1\n"
-        << " COMPUTER 1" << QByteArray("CR0\rC00\rCR1\r");
+        << " COMPUTER 1" << QByteArray("CR0\rC00\rCR1\r")
+        << "CR0: interrupted by the operator's command\n";
     QTest::newRow("a tail after the CR is decoded with its reply")
         << QByteArray() << Steps{run("--query hours"), await("CR PROJH\r"), reply("01234\r"),
                                  {Op::Sleep, {}, 50},  reply("\n"),         {Op::Sleep, {}, 100}}
         << 0 << "CR PROJH\t 0 1 2 3 4 CR \t1234 Hour Use\n"
-        << "1234 Hour Use" << QByteArray("CR PROJH\r");
+        << "1234 Hour Use" << QByteArray("CR PROJH\r") << "";
     QTest::newRow("a script that gave up leaves nothing queued")
         << QByteArray()
         << Steps{{Op::Background, "--send X --timeout 3000"},
                  await("X\r"),
                  run("--send CR0 --send CR1 --timeout 1000")}
         << 3 << "CR0\t X X X X\n"
-        << "-" << QByteArray("X\r");
+        << "-" << QByteArray("X\r") << "CR0: not sent: waited 1000 ms in the panel's queue\n";
     QTest::newRow("the script's reply window ends with its exchange")
         << QByteArray()
         << Steps{run("--send C0B --timeout 1000"),
@@ -119,7 +121,7 @@ void TestHandover::rules_data()
                  {Op::Press, "Command18"},
                  {Op::ReplyWindowIs, {}, 500}}
         << 3 << "C0B\t X X X X\n"
-        << "-" << QByteArray("C0B\rC02\r");
+        << "-" << QByteArray("C0B\rC02\r") << "C0B: no reply within its reply window of 1000 ms\n";
     QTest::newRow("the window ends: the command out is unanswered, the next goes direct")
         << QByteArray()
         << Steps{run("--send C0B --send CR0 --timeout 1500"),
@@ -128,7 +130,7 @@ void TestHandover::rules_data()
                  await("C0B\rCR0\r"),
                  reply("80\r")}
         << 3 << "C0B\t X X X X\nCR0\t 8 0 CR \t Stand by\n"
-        << "-" << QByteArray("C0B\rCR0\r");
+        << "-" << QByteArray("C0B\rCR0\r") << "C0B: unanswered: the panel ended after sending it\n";
 }
 
 void TestHandover::rules()
@@ -155,12 +157,15 @@ void TestHandover::rules()
             QVERIFY(p.waitForStarted(5000));
             break;
         }
-        case Op::Await:
+        case Op::Await: {
             // Generous: a loaded machine may take seconds to start a program.
-            QVERIFY2(waitUntil([&] { return (wire += peer.read()).startsWith(step.text); }, 10000),
-                     (wire + " / " + script.readAllStandardError()).constData());
+            const bool came =
+                waitUntil([&] { return (wire += peer.read()).startsWith(step.text); }, 10000);
+            if (!came) qWarning() << script.readAllStandardError();
+            QVERIFY2(came, wire.constData());
             QCOMPARE(wire, step.text);
             break;
+        }
         case Op::Reply:
             QVERIFY(peer.write(step.text));
             break;
@@ -176,6 +181,8 @@ void TestHandover::rules()
             QTest::qWait(step.ms);
             break;
         case Op::CloseWindow:
+            // As the window ends on END or a termination signal: the port first, then the rest.
+            panel->form->Command16_Click();
             server.reset();
             panel->form.reset();
             break;
@@ -193,7 +200,10 @@ void TestHandover::rules()
     QFETCH(QString, out);
     QFETCH(QString, status);
     QFETCH(QByteArray, received);
-    QVERIFY2(script.exitCode() == exitCode, script.readAllStandardError().constData());
+    QFETCH(QString, says);
+    const QString err = QString::fromLatin1(script.readAllStandardError());
+    QVERIFY2(script.exitCode() == exitCode, qPrintable(err));
+    QCOMPARE(err, says);
     QCOMPARE(QString::fromLatin1(script.readAllStandardOutput()), out);
     if (status != u"-") QCOMPARE(panel->form->Label25->text(), status);
     QCOMPARE(wire, received);
