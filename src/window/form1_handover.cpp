@@ -1,7 +1,6 @@
 // The one send step of every sender, and the window's side of the road that handed-over
 // commands take: they go through Hyouji like a typed one, so the monitor and everything that
 // reads the transaction see them as the operator's own.
-#include "link/serial_comm.h"
 #include "window/form1.h"
 
 namespace
