@@ -95,6 +95,7 @@ class Form1 : public QWidget
     quint8 HoldCode = 0;
     quint8 ArrowContext = 0;
     bool PortFailed = false; // a failure left the port closed: the next port choice reopens it
+    CommError StartFailure;  // start-up's failed opening, reported by the port choice after it
 
     SerialComm MSComm1;
     QTimer Timer1;
@@ -146,7 +147,7 @@ class Form1 : public QWidget
     QHash<const QObject*, const AdjusterRow*> adjusterOf_;
     const AdjusterRow* heldRow_ = nullptr; // the adjuster whose release is still due
     QPointer<HistoryWindow> historyWindow_;
-    qsizetype replyStart_ = 0;             // where the reply to LastCommand begins in RxBuffer
+    qsizetype replyStart_ = 0; // where the reply to LastCommand begins in RxBuffer
 };
 
 // Enabling a running timer leaves its count alone; enabling a stopped one starts it.
