@@ -246,14 +246,15 @@ void SerialComm::onReconnectAttempt()
 void SerialComm::onReady()
 {
     if (!std::exchange(reopening_, false)) return;
-    // Back, but a server that accepts and hangs up at once is not: wait before saying so.
+    // The outage ends only when the line lasts: a server that accepts and hangs up at once
+    // is one more failed attempt, with a longer pause after it.
     stable_.start();
+    Q_EMIT reconnected();
 }
 
 void SerialComm::onStable()
 {
     endOutage();
-    Q_EMIT reconnected();
 }
 
 QString SerialComm::portLabel() const

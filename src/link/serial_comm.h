@@ -67,10 +67,10 @@ class SerialComm : public QObject
     // Raised once per outage. Where lost lines are reopened, the line is then reopened by
     // itself when it comes back, until a port is chosen, opened or closed.
     void lineLost(const QString& description);
-    // Reopening attempt number `attempt` of this outage failed, or its line did not last
-    // kStableMs; the next comes after a longer pause.
+    // Reopening attempt number `attempt` of this outage failed, or the line it reopened did not
+    // last kStableMs; the port is closed, and the next attempt comes after a longer pause.
     void retryFailed(int attempt, const QString& description);
-    // The lost line is open again and has lasted kStableMs.
+    // The lost line is open again.
     void reconnected();
 
   private:
@@ -98,7 +98,7 @@ class SerialComm : public QObject
     QTimer stable_;
     bool reopens_ = false;
     bool reopening_ = false; // an attempt of the reconnector is under way
-    bool outage_ = false;    // lost, told once, and not yet back for kStableMs
+    bool outage_ = false;    // lost, told once, and not back for kStableMs yet
     int attempt_ = 0;        // of the outage's reopening attempts
     bool lingering_ = false; // closed for everyone; the connection ends at the next turn
     QString lingerSettings_; // the settings the lingering line was opened with

@@ -116,6 +116,7 @@ void Form1::connectHandlers()
     MSComm1.setReopensLostLine(true);
     connect(&MSComm1, &SerialComm::retryFailed, this,
             [this](int attempt, const QString& description) {
+                PortFailed = true;
                 history.addRetry(attempt, description);
             });
     const std::pair<const char*, void (Form1::*)()> clicks[] = {
