@@ -18,6 +18,7 @@ class ScriptedPeer
     enum class Kind {
         AcceptAndClose,        // every connection is closed at once
         NeverRead,             // connections stay, nothing is read; the receive buffer is small
+        Rfc2217,               // RFC 2217: acknowledges every setting as asked, then listens
         WrongSpeed,            // RFC 2217: acknowledges every setting, the speed as 9600
         EndlessSubnegotiation, // RFC 2217: agrees, then opens a sub-negotiation never ended
         Flood,                 // characters without end, never a CR
@@ -49,9 +50,12 @@ class ScriptedPeer
     }
     quint16 port() const { return port_; }
     int accepted() const { return accepted_; }
+    // The newest connection once it is negotiated, -1 before: for reading what arrived.
+    int connection() const { return connection_; }
     QString address() const
     {
-        const bool telnet = kind_ == Kind::WrongSpeed || kind_ == Kind::EndlessSubnegotiation;
+        const bool telnet = kind_ == Kind::Rfc2217 || kind_ == Kind::WrongSpeed ||
+                            kind_ == Kind::EndlessSubnegotiation;
         return QStringLiteral("%1://127.0.0.1:%2")
             .arg(QLatin1String(telnet ? "rfc2217" : "socket"))
             .arg(port_);
@@ -74,7 +78,8 @@ class ScriptedPeer
                 continue;
             }
             kept_.push_back(fd);
-            if (kind_ == Kind::WrongSpeed) acknowledge(fd);
+            if (kind_ == Kind::Rfc2217 || kind_ == Kind::WrongSpeed) acknowledge(fd);
+            connection_ = fd;
             if (kind_ == Kind::EndlessSubnegotiation) send(fd, endlessSubnegotiation());
             if (kind_ == Kind::Flood) flood(fd);
         }
@@ -107,7 +112,7 @@ class ScriptedPeer
                 const qsizetype end = in.indexOf("\xff\xf0", at);
                 if (end < 0) break;
                 QByteArray value = in.mid(at + 4, end - at - 4);
-                if (code == 1) value = QByteArray::fromHex("00002580"); // 9600
+                if (code == 1 && kind_ == Kind::WrongSpeed) value = QByteArray::fromHex("00002580");
                 if (code >= 1 && code <= 4) ++acks;
                 send(fd, "\xff\xfa\x2c" + QByteArray(1, char(code + 100)) + value + "\xff\xf0");
                 in.remove(0, end + 2);
@@ -124,6 +129,7 @@ class ScriptedPeer
     quint16 port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> accepted_{0};
+    std::atomic<int> connection_{-1};
     std::vector<int> kept_;
     std::thread thread_;
 };
