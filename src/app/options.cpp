@@ -234,7 +234,8 @@ QString usageText()
                "  --timeout MS   wait at most MS milliseconds for each reply (default %3)\n"
                "  --json         print one JSON object per command instead\n\n"
                "Exit status: 0 every command got a reply; 1 a reply was \"?\" (refused);\n"
-               "2 bad usage; 3 a reply did not come in time; 4 the port could not be opened.\n")
+               "2 bad usage; 3 a reply did not come in time; 4 the port could not be opened\n"
+               "or its line was lost.\n")
         .arg(defaultDevice(1), defaultDevice(2))
         .arg(kDefaultReplyTimeoutMs);
 }
