@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -89,6 +90,7 @@ class TestNetworkLink : public QObject
   private Q_SLOTS:
     void rawPortIsReadyWhenOpenAndCarriesEveryByte();
     void closedAndReopenedInOneTurnKeepsItsConnection();
+    void nothingIsKeptWhileNegotiating();
     void failuresHaveTheirOwnSentence_data();
     void failuresHaveTheirOwnSentence();
     void droppedConnectionIsOneLostLineThenReopens();
@@ -146,6 +148,29 @@ void TestNetworkLink::closedAndReopenedInOneTurnKeepsItsConnection()
     QVERIFY(!comm.setPortOpen(true));
     QTest::qWait(100);
     QCOMPARE(peer.accepted(), 2);
+}
+
+void TestNetworkLink::nothingIsKeptWhileNegotiating()
+{
+    ScriptedPeer peer(ScriptedPeer::Kind::Rfc2217);
+    Rfc2217Transport line(QStringLiteral("127.0.0.1"), peer.port());
+    QSignalSpy ready(&line, &Transport::ready);
+    line.openLater(*parseLineSettings(QStringLiteral("19200,N,8,1")).settings);
+    // A held Zoom while the server negotiates: sent later, each would arrive stale.
+    for (int i = 0; i < 20; ++i)
+        (void)line.write("C47\r");
+    QVERIFY(!line.isOpen());
+    QVERIFY(ready.wait(3000));
+    QVERIFY(!line.write("CR0\r"));
+    QByteArray got;
+    char buf[64];
+    QDeadlineTimer deadline(2000);
+    while (got.size() < 4 && !deadline.hasExpired()) {
+        pollfd p{peer.connection(), POLLIN, 0};
+        if (::poll(&p, 1, 50) > 0)
+            got += QByteArray(buf, qMax<ssize_t>(0, ::recv(p.fd, buf, 64, 0)));
+    }
+    QCOMPARE(got, QByteArray("CR0\r"));
 }
 
 void TestNetworkLink::failuresHaveTheirOwnSentence_data()
