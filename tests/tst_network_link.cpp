@@ -284,21 +284,28 @@ void TestNetworkLink::closingStopsTheReopening()
 
 void TestNetworkLink::stalledPeerIsALostLine_data()
 {
+    QTest::addColumn<int>("peerKind");
     QTest::addColumn<int>("chunk");
     QTest::addColumn<int>("writes");
     QTest::addColumn<QString>("sentence");
-    QTest::newRow("one block, never taken: 5 s") << 1024 * 1024 << 1 << "for 5 s";
-    QTest::newRow("50 KB commands: the bound") << 50 * 1024 << 200 << "bytes were waiting";
+    const int neverRead = int(ScriptedPeer::Kind::NeverRead);
+    QTest::newRow("one block, never taken: 5 s") << neverRead << 1024 * 1024 << 1 << "for 5 s";
+    QTest::newRow("50 KB commands: the bound")
+        << neverRead << 50 * 1024 << 200 << "bytes were waiting";
+    QTest::newRow("Telnet answers never read")
+        << int(ScriptedPeer::Kind::PingPong) << 1 << 0 << "bytes were waiting";
 }
 
 void TestNetworkLink::stalledPeerIsALostLine()
 {
+    QFETCH(int, peerKind);
     QFETCH(int, chunk);
     QFETCH(int, writes);
     QFETCH(QString, sentence);
-    ScriptedPeer peer(ScriptedPeer::Kind::NeverRead);
+    ScriptedPeer peer{ScriptedPeer::Kind(peerKind)};
     SerialComm comm;
     comm.setDevices(peer.address(), kMissing);
+    QVERIFY(!comm.setSettings(QStringLiteral("19200,N,8,1")));
     QVERIFY(!comm.setPortOpen(true));
     QSignalSpy lost(&comm, &SerialComm::lineLost);
     const QString command(chunk - 1, QLatin1Char('A'));

@@ -22,13 +22,14 @@ class ScriptedPeer
         WrongSpeed,            // RFC 2217: acknowledges every setting, the speed as 9600
         EndlessSubnegotiation, // RFC 2217: agrees, then opens a sub-negotiation never ended
         Flood,                 // characters without end, never a CR
+        PingPong, // RFC 2217: acknowledges, then Telnet option requests without end, never reads
     };
 
     explicit ScriptedPeer(Kind kind) : kind_(kind)
     {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         const int small = 4096;
-        if (kind == Kind::NeverRead)
+        if (kind == Kind::NeverRead || kind == Kind::PingPong)
             ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -55,7 +56,7 @@ class ScriptedPeer
     QString address() const
     {
         const bool telnet = kind_ == Kind::Rfc2217 || kind_ == Kind::WrongSpeed ||
-                            kind_ == Kind::EndlessSubnegotiation;
+                            kind_ == Kind::EndlessSubnegotiation || kind_ == Kind::PingPong;
         return QStringLiteral("%1://127.0.0.1:%2")
             .arg(QLatin1String(telnet ? "rfc2217" : "socket"))
             .arg(port_);
@@ -78,15 +79,18 @@ class ScriptedPeer
                 continue;
             }
             kept_.push_back(fd);
-            if (kind_ == Kind::Rfc2217 || kind_ == Kind::WrongSpeed) acknowledge(fd);
+            if (kind_ == Kind::Rfc2217 || kind_ == Kind::WrongSpeed || kind_ == Kind::PingPong)
+                acknowledge(fd);
             connection_ = fd;
             if (kind_ == Kind::EndlessSubnegotiation) send(fd, endlessSubnegotiation());
-            if (kind_ == Kind::Flood) flood(fd);
+            if (kind_ == Kind::Flood) flood(fd, QByteArray(64 * 1024, 'A'));
+            // Binary on, off, on...: each change is answered.
+            if (kind_ == Kind::PingPong)
+                flood(fd, QByteArray::fromHex("fffb00fffc00").repeated(1000));
         }
     }
-    void flood(int fd)
+    void flood(int fd, const QByteArray& chunk)
     {
-        const QByteArray chunk(64 * 1024, 'A');
         for (pollfd p{fd, POLLOUT, 0}; !stop_;)
             if (::poll(&p, 1, 20) > 0 &&
                 ::send(fd, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL) <= 0)
