@@ -166,6 +166,7 @@ void ExchangeHistory::addLineLost(QStringView message)
 
 void ExchangeHistory::addRetry(int attempt, QStringView message)
 {
+    lineDown_ = true; // the line an attempt reopened went again
     addMessage(EntryKind::Retry, QStringLiteral("attempt %1: %2").arg(attempt).arg(message));
 }
 
