@@ -270,6 +270,8 @@ QString SerialComm::describe(const LinkFailure& failure) const
 
 QString SerialComm::describeLostLine(const QString& cause) const
 {
+    // An attempt of an outage already told: its history row needs only the cause.
+    if (outage_) return QStringLiteral("%1: the line was lost again (%2).").arg(portLabel(), cause);
     if (!reopens_)
         return QStringLiteral("%1: the line was lost (%2). The port has been closed.")
             .arg(portLabel(), cause);
