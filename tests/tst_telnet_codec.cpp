@@ -33,8 +33,6 @@ class TestTelnetCodec : public QObject
     void lineCommandsAndTheirAcks();
     void anAckThatNeverComes();
     void overlongSubnegotiationIsCut();
-    void acksAreComparedWithWhatWasAsked_data();
-    void acksAreComparedWithWhatWasAsked();
 };
 
 void TestTelnetCodec::pieces_data()
@@ -150,33 +148,6 @@ void TestTelnetCodec::overlongSubnegotiationIsCut()
     QVERIFY(codec.overlong()); // past any COM-PORT-OPTION message: the transport ends it
     QCOMPARE(codec.feed(hex("ff f0 41")), hex("41"));
     QCOMPARE(codec.pendingSubnegotiation(), 0);
-}
-
-void TestTelnetCodec::acksAreComparedWithWhatWasAsked_data()
-{
-    QTest::addColumn<QByteArray>("acks");
-    QTest::addColumn<int>("command"); // 0: no mismatch
-    QTest::addColumn<int>("got");
-    const QByteArray rest = hex("ff fa 2c 66 08 ff f0 ff fa 2c 67 01 ff f0 ff fa 2c 68 01 ff f0");
-    QTest::newRow("all as asked") << hex("ff fa 2c 65 00 00 4b 00 ff f0") + rest << 0 << 0;
-    QTest::newRow("9600 for 19200") << hex("ff fa 2c 65 00 00 25 80 ff f0") + rest << 1 << 9600;
-    QTest::newRow("even parity for none")
-        << hex("ff fa 2c 65 00 00 4b 00 ff f0 ff fa 2c 67 03 ff f0") << 3 << 3;
-    QTest::newRow("an ack cut short") << hex("ff fa 2c 65 00 ff f0") << 1 << 0;
-}
-
-void TestTelnetCodec::acksAreComparedWithWhatWasAsked()
-{
-    QFETCH(QByteArray, acks);
-    QFETCH(int, command);
-    QFETCH(int, got);
-    TelnetCodec codec;
-    codec.lineCommands({19200, 8, telnet::kParityNone, telnet::kStopOne});
-    codec.feed(acks);
-    const std::optional<TelnetMismatch> m = codec.mismatch();
-    QCOMPARE(m.has_value(), command != 0);
-    if (m) QCOMPARE(int(m->command), command);
-    if (m) QCOMPARE(int(m->got), got);
 }
 
 QTEST_GUILESS_MAIN(TestTelnetCodec)
