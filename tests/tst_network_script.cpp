@@ -39,6 +39,8 @@ void TestNetworkScript::exitStatusAndSentence_data()
         << "CR0\t X X X X\n";
     QTest::newRow("RFC 2217 closed before ready") << int(K::AcceptAndClose)
         << "rfc2217://127.0.0.1:%1" << 4 << "closed the connection before the line was ready" << "";
+    QTest::newRow("RFC 2217 settings not confirmed") << int(K::Silent) << "" << 4
+        << "127.0.0.1:%1 did not confirm the line settings (RFC 2217)" << "";
     QTest::newRow("RFC 2217 speed set otherwise") << int(K::WrongSpeed) << "" << 4
         << "127.0.0.1:%1 set the speed to 9600 instead of 19200" << "";
     QTest::newRow("RFC 2217 sub-negotiation without end") << int(K::EndlessSubnegotiation) << ""

@@ -19,6 +19,7 @@ class ScriptedPeer
         AcceptAndClose, // every connection is closed at once
         NeverRead,      // connections stay, nothing is read; the receive buffer is small
         Flood,          // characters without end, never a CR
+        Silent,         // RFC 2217 address: accepts, says nothing
         // RFC 2217 from here on: agrees to COM-PORT-OPTION, then
         Rfc2217,               // acknowledges every setting as asked
         WrongSpeed,            // acknowledges every setting, the speed as 9600
@@ -59,7 +60,7 @@ class ScriptedPeer
     QString address() const
     {
         return QStringLiteral("%1://127.0.0.1:%2")
-            .arg(QLatin1String(kind_ >= Kind::Rfc2217 ? "rfc2217" : "socket"))
+            .arg(QLatin1String(kind_ >= Kind::Silent ? "rfc2217" : "socket"))
             .arg(port_);
     }
 
