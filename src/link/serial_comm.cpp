@@ -314,6 +314,22 @@ QString SerialComm::describeNetwork(const LinkFailure& failure) const
             .arg(label, hostPort);
     case LinkFailure::Kind::UnknownHost:
         return QStringLiteral("%1: unknown host %2. Check the name.").arg(label, address.host);
+    case LinkFailure::Kind::Network:
+        return QStringLiteral("%1: %2 (%3).")
+            .arg(label,
+                 failure.detail.isEmpty() ? QStringLiteral("the connection failed")
+                                          : failure.detail,
+                 hostPort);
+    default:
+        return describeServer(failure, hostPort);
+    }
+}
+
+// What the server did once connected.
+QString SerialComm::describeServer(const LinkFailure& failure, const QString& hostPort) const
+{
+    const QString label = portLabel();
+    switch (failure.kind) {
     case LinkFailure::Kind::Negotiation:
         return QStringLiteral("%1: %2 did not confirm the line settings (RFC 2217). Check that "
                               "the port serves RFC 2217, or use socket:// for a raw TCP port.")
@@ -341,11 +357,7 @@ QString SerialComm::describeNetwork(const LinkFailure& failure) const
             .arg(label, hostPort)
             .arg(TelnetCodec::kMaxSubnegotiationLength);
     default:
-        return QStringLiteral("%1: %2 (%3).")
-            .arg(label,
-                 failure.detail.isEmpty() ? QStringLiteral("the connection failed")
-                                          : failure.detail,
-                 hostPort);
+        return QStringLiteral("%1: %2 failed.").arg(label, hostPort);
     }
 }
 

@@ -90,6 +90,7 @@ class SerialComm : public QObject
     QString describeNetwork(const LinkFailure& failure) const;
     QString describeLostLine(const QString& cause) const;
     QString describeMismatch(const LinkFailure& failure) const;
+    QString describeServer(const LinkFailure& failure, const QString& hostPort) const;
     QString portLabel() const;
 
     QPointer<Transport> transport_;
