@@ -105,7 +105,7 @@ class SerialComm : public QObject
     QString lingerSettings_; // the settings the lingering line was opened with
     int commPort_ = 1;
     QString devices_[2];
-    QString settings_ = QStringLiteral("9600,N,8,1");
+    QString settings_ = settingsForSpeed(9600); // the control's own default until set
     LineSettings line_;
     int commEvent_ = 0;
     std::optional<QSerialPort::SerialPortError> injectedFailure_;
