@@ -146,7 +146,9 @@ class Form1 : public QWidget
     QHash<const QObject*, const AdjusterRow*> adjusterOf_;
     const AdjusterRow* heldRow_ = nullptr; // the adjuster whose release is still due
     QPointer<HistoryWindow> historyWindow_;
-    qsizetype replyStart_ = 0;             // where the reply to LastCommand begins in RxBuffer
+    qsizetype replyStart_ = 0; // where the reply to LastCommand begins in RxBuffer
+    int heldKey_ = 0;          // the key whose press clicked a button and is not released yet
+    bool replyCutOff_ = false; // the reply window ended inside a reply: its rest is not decoded
 };
 
 // Enabling a running timer leaves its count alone; enabling a stopped one starts it.
