@@ -232,7 +232,11 @@ QString usageText()
                "  --port 1|2     use COM1 (default) or COM2\n"
                "  --speed 19200|9600  line speed (default 19200)\n"
                "  --timeout MS   wait at most MS milliseconds for each reply (default %3)\n"
-               "  --json         print one JSON object per command instead\n\n"
+               "  --json         print one JSON object per command instead: command, reply,\n"
+               "                 reply_hex, status, reading, timed_out, ms; reading is the\n"
+               "                 number of hours, pressure and lamp-hours, an array of the\n"
+               "                 three temperatures (null where one is not a number), or\n"
+               "                 null when the reply gave none\n\n"
                "Exit status: 0 every command got a reply; 1 a reply was \"?\" (refused);\n"
                "2 bad usage; 3 a reply did not come in time; 4 the port could not be opened.\n")
         .arg(defaultDevice(1), defaultDevice(2))
