@@ -96,6 +96,9 @@ void Form1::Timer1_Timer()
     if (HoldCode == 0) return;
     const AdjusterRow* row = findAdjusterByCode(HoldCode);
     if (!row) return;
+    // A tick faster than the line (the 5 ms arrow repeat at 9600 baud) must not queue commands
+    // that would go on moving after the release: it skips while the last one is still going out.
+    if (MSComm1.OutBufferCount() > 0) return;
     LastCommand = withCr(row->command);
     Hyouji(LastCommand, 1);
     enableTimer(Timer1);
@@ -133,6 +136,9 @@ void Form1::releaseLostHold()
 
 void Form1::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) releaseLostHold();
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        releaseLostHold();
+        heldKey_ = 0; // its release goes to another window
+    }
     QWidget::changeEvent(event);
 }
