@@ -7,10 +7,12 @@
 #include "window/layout_builder.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QTimer>
 #include <QWindow>
 #include <cstdio>
 #include <functional>
+#include <thread>
 #include <utility>
 
 namespace
@@ -62,6 +64,11 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     QApplication::setApplicationName(QStringLiteral("zeva-control"));
     QApplication::setApplicationVersion(QStringLiteral(ZEVA_VERSION));
     installFontSubstitutions();
+    // The font database is filled at the first use of a font (fontconfig reads its configuration
+    // and caches): filled on another core while the window's controls are made, which then
+    // find it ready or wait for it. Every function of the font database is thread-safe; the
+    // substitutions are in place before it starts.
+    std::jthread fontDatabase([] { (void)QFontDatabase::families(); });
     Form1 form;
     form.MSComm1.setDevices(options.com1, options.com2);
     HistoryLog log;
