@@ -340,8 +340,8 @@ void TestPanel::heldArrowWaitsForTheLine()
     QVERIFY(h->peer.read(4, 1000).startsWith("C30"));
     h->peer.drain();
     press("Command5");
-    f.Timer1.stop();                                    // ticked by hand from here
-    const QByteArray busy = QByteArray(95, 'x') + '\r'; // 100 ms at 9600 baud
+    f.Timer1.stop();                                     // ticked by hand from here
+    const QByteArray busy = QByteArray(479, 'x') + '\r'; // half a second at 9600 baud
     QVERIFY(!f.MSComm1.Output(QString::fromLatin1(busy)));
     for (int tick = 0; tick < 3; ++tick)
         f.Timer1_Timer(); // skipped: nothing queues behind the busy line
