@@ -32,6 +32,7 @@ class TestTelnetCodec : public QObject
     void dataIsEscapedOnTheWayOut();
     void lineCommandsAndTheirAcks();
     void anAckThatNeverComes();
+    void acksMatchTheirRequestsInTurn();
     void overlongSubnegotiationIsCut();
 };
 
@@ -124,6 +125,21 @@ void TestTelnetCodec::lineCommandsAndTheirAcks()
     codec.feed(hex("ff fa 2c 68 01 ff f0 ff fa 2c 69 01 ff f0"));
     QCOMPARE(codec.acksAwaited(), 0);
     QCOMPARE(codec.takeReplies(), QByteArray());
+}
+
+void TestTelnetCodec::acksMatchTheirRequestsInTurn()
+{
+    // 9600 then 19200 chosen at once: the first ack answers the first request, not the second.
+    TelnetCodec codec;
+    codec.lineCommands({9600, 8, telnet::kParityNone, telnet::kStopOne});
+    codec.lineCommands({19200, 8, telnet::kParityNone, telnet::kStopOne});
+    QCOMPARE(codec.acksAwaited(), 8);
+    codec.feed(hex("ff fa 2c 65 00 00 25 80 ff f0"));
+    QVERIFY(!codec.mismatch());
+    // The second request acknowledged with the first one's value is a real refusal.
+    codec.feed(hex("ff fa 2c 65 00 00 25 80 ff f0"));
+    QVERIFY(codec.mismatch());
+    QCOMPARE(codec.mismatch()->asked, 19200u);
 }
 
 void TestTelnetCodec::anAckThatNeverComes()

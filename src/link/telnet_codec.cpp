@@ -180,14 +180,13 @@ void TelnetCodec::onSubnegotiation()
     if (sb_.size() < 2 || uint8_t(sb_[0]) != kComPortOption) return;
     const int code = uint8_t(sb_[1]) - kServerOffset;
     // Acks of the four settings; NOTIFY-LINESTATE, NOTIFY-MODEMSTATE and the rest are ignored.
-    if (code < kSetBaudRate || code > kSetStopSize || !awaited_[code]) return;
-    awaited_[code] = false;
+    if (code < kSetBaudRate || code > kSetStopSize || asked_[code].isEmpty()) return;
+    const uint32_t asked = asked_[code].takeFirst();
     const qsizetype size = code == kSetBaudRate ? 4 : 1;
     uint32_t got = 0;
     for (qsizetype i = 0; i < size; ++i)
         got = got << 8 | (i + 2 < sb_.size() ? uint8_t(sb_[i + 2]) : 0);
-    if (got != asked_[code] && !mismatch_)
-        mismatch_ = TelnetMismatch{uint8_t(code), asked_[code], got};
+    if (got != asked && !mismatch_) mismatch_ = TelnetMismatch{uint8_t(code), asked, got};
 }
 
 QByteArray TelnetCodec::lineCommands(const TelnetLine& line)
@@ -202,9 +201,13 @@ QByteArray TelnetCodec::lineCommands(const TelnetLine& line)
         const char byte = char(value);
         appendSubnegotiation(out, command, QByteArrayView(&byte, 1));
     }
-    asked_ = {0, line.baud, line.dataSize, line.parity, line.stopSize};
-    for (uint8_t code = kSetBaudRate; code <= kSetStopSize; ++code)
-        awaited_[code] = true;
+    const std::array<uint32_t, 5> asked{0, line.baud, line.dataSize, line.parity, line.stopSize};
+    for (uint8_t code = kSetBaudRate; code <= kSetStopSize; ++code) {
+        // A server that never acknowledges must not make the list grow with every choice.
+        constexpr qsizetype kMaxUnacknowledged = 8;
+        if (asked_[code].size() >= kMaxUnacknowledged) asked_[code].removeFirst();
+        asked_[code].append(asked[code]);
+    }
     mismatch_.reset();
     return out;
 }
@@ -212,7 +215,7 @@ QByteArray TelnetCodec::lineCommands(const TelnetLine& line)
 int TelnetCodec::acksAwaited() const
 {
     int n = 0;
-    for (bool a : awaited_)
-        n += a ? 1 : 0;
+    for (const QList<uint32_t>& a : asked_)
+        n += int(a.size());
     return n;
 }

@@ -7,6 +7,7 @@
 // read and ignored.
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -100,8 +101,10 @@ class TelnetCodec
     std::array<State, 256> us_{};  // options we do
     std::array<State, 256> him_{}; // options the server does
     std::array<uint8_t, 256> refusals_{};
-    std::array<bool, 5> awaited_{};   // by command code 1..4
-    std::array<uint32_t, 5> asked_{}; // by command code 1..4
+    // By command code 1..4, the values asked for and not acknowledged yet, oldest first: a
+    // server acknowledges each request in turn, so a speed chosen twice in quick succession
+    // gets the first acknowledgement for the first request, not for the second.
+    std::array<QList<uint32_t>, 5> asked_{};
     std::optional<TelnetMismatch> mismatch_;
     qsizetype sbLength_ = 0;
     bool overlong_ = false;
