@@ -92,6 +92,7 @@ void TstPjlink::mapping_data()
     row("unknown state", "%1POWR ?", {"99\r"}, {"CR0"}, "%1POWR=ERR4\r");
     row("unknown input", "%1INPT ?", {"4\r"}, {"CR1"}, "%1INPT=ERR4\r");
     row("second of two refused", "%1AVMT 31", {kAck, "?\r"}, {"C0D", "C0B"}, "%1AVMT=ERR2\r");
+    row("first of two not taken", "%1AVMT 31", {"00\r"}, {"C0D"}, "%1AVMT=ERR4\r");
     row("first of two unanswered", "%1AVMT 30", {kNone}, {"C0E"}, "%1AVMT=ERR3\r");
     row("lamp hours unreadable", "%1LAMP ?", {"12a4\r", "00\r"}, {"CR3", "CR0"}, "%1LAMP=ERR4\r");
     row("lamp hours too long", "%1LAMP ?", {"123456\r", "00\r"}, {"CR3", "CR0"}, "%1LAMP=ERR4\r");

@@ -212,6 +212,7 @@ std::optional<QByteArray> pjlinkFailure(const PjlinkRow& row, const std::optiona
 {
     if (!reply || !reply->endsWith(u'\r')) return kUnavailable;
     if (*reply == kRefused) return row.isQuery() ? kUnavailable : kOutOfParameter;
+    if (!row.isQuery() && *reply != kAck) return kFailure; // the next command waits for an ACK
     return std::nullopt;
 }
 

@@ -47,7 +47,8 @@ bool isPjlinkBody(QByteArrayView body);
 
 // The answer when a command of the row got nothing to decode: no reply in time, or the line
 // not open or taken by the operator (nullopt reply) is ERR3; "?" is ERR2 for a setting and
-// ERR3 for a query. nullopt when the reply is one to decode.
+// ERR3 for a query; a setting's reply other than ACK is ERR4. nullopt when the reply is one
+// to decode.
 std::optional<QByteArray> pjlinkFailure(const PjlinkRow& row, const std::optional<QString>& reply);
 
 // One request's way through its row: the commands one after another, each sent once the one
