@@ -12,3 +12,6 @@ inline QString DisplayForm(const QString& text)
 
 // Longest string DisplayForm renders (the character count is a 16-bit signed integer).
 inline constexpr qsizetype kMaxRenderedChars = 32767;
+
+// What the RXD line shows when a reply window ends with nothing received.
+inline const QString kTimeOutMark = QStringLiteral(" X X X X");

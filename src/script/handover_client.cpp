@@ -2,18 +2,34 @@
 
 #include "script/handover_socket.h"
 
-#include <QDeadlineTimer>
+#include <cstdio>
 
 namespace
 {
 
-// An answer "REPLY <timed out> <ms> <hex>"; nullopt when the line is anything else.
-std::optional<ExchangeResult> parseReply(const QString& command, const QByteArray& line)
+constexpr int kConnectMs = 1000;
+// Beyond the reply window the panel answers by itself; this covers a panel that stopped
+// answering altogether.
+constexpr int kPanelMarginMs = 2000;
+
+int queueAllowanceMs()
 {
-    const QList<QByteArray> words = line.trimmed().split(' ');
-    if (words.size() < 3 || words.at(0) != kReplyWord) return std::nullopt;
-    ExchangeResult r{command, {}, words.at(1) == "1", words.at(2).toLongLong()};
-    if (words.size() > 3) r.reply = QString::fromLatin1(QByteArray::fromHex(words.at(3)));
+    // Tests shorten the wait so that a full queue costs them seconds, not a quarter minute.
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("ZEVA_HANDOVER_QUEUE_MS", &ok);
+    return ok && ms > 0 ? ms : kHandoverQueueAllowanceMs;
+}
+
+void say(const QString& command, const QString& what)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(command), qPrintable(what));
+}
+
+ExchangeResult resultOf(const QString& command, const ExchangeAnswer& a)
+{
+    ExchangeResult r{command, a.reply, a.outcome != ExchangeOutcome::Replied, a.ms};
+    r.interrupted = a.outcome == ExchangeOutcome::Interrupted;
+    if (r.interrupted) r.timedOut = false;
     return r;
 }
 
@@ -23,20 +39,60 @@ bool HandoverClient::connectTo(const QString& device)
 {
     if (!prepareHandoverDirectory()) return false;
     socket_.connectToServer(handoverSocketPath(device));
-    return socket_.waitForConnected(1000);
+    if (!socket_.waitForConnected(kConnectMs)) return false;
+    const QDeadlineTimer deadline(kConnectMs);
+    while (!socket_.canReadLine() && connected() && !deadline.hasExpired())
+        socket_.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    if (parseVersionLine(socket_.readLine()) == kHandoverVersion) return true;
+    socket_.abort();
+    return false;
+}
+
+std::optional<WireMessage> HandoverClient::next(quint64 id, const QDeadlineTimer& deadline)
+{
+    for (;;) {
+        while (socket_.canReadLine()) {
+            const std::optional<WireMessage> m = parseWire(socket_.readLine());
+            if (m && m->id == id) return m;
+        }
+        if (!connected() || deadline.hasExpired()) return std::nullopt;
+        socket_.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+}
+
+ExchangeResult HandoverClient::giveUp(quint64 id, const QString& command, const QString& why)
+{
+    gaveUp_ = true;
+    socket_.write(encodeWire(wireMessage(WireKind::Cancel, id)));
+    socket_.flush();
+    say(command, why);
+    return ExchangeResult{command, {}, true, 0};
 }
 
 std::optional<ExchangeResult> HandoverClient::exchange(const QString& command, int timeoutMs)
 {
-    if (socket_.state() != QLocalSocket::ConnectedState) return std::nullopt;
-    socket_.write(kSendWord.toByteArray() + ' ' + QByteArray::number(timeoutMs) + ' ' +
-                  command.toLatin1().toHex() + '\n');
+    if (!connected()) return std::nullopt;
+    const quint64 id = ++lastId_;
+    socket_.write(encodeWire({WireKind::Send, id, timeoutMs, command, ExchangeAnswer()}));
     socket_.flush();
-    const QDeadlineTimer deadline(timeoutMs + kHandoverQueueAllowanceMs, Qt::PreciseTimer);
-    while (!socket_.canReadLine()) {
-        if (socket_.state() != QLocalSocket::ConnectedState) return std::nullopt;
-        if (deadline.hasExpired()) return ExchangeResult{command, {}, true, timeoutMs};
-        socket_.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    const int queueMs = queueAllowanceMs();
+    std::optional<WireMessage> m = next(id, QDeadlineTimer(queueMs, Qt::PreciseTimer));
+    if (!m && !connected()) return std::nullopt; // it never went out: ours to send
+    if (!m)
+        return giveUp(id, command,
+                      QStringLiteral("not sent: waited %1 ms in the panel's queue").arg(queueMs));
+    if (m->kind == WireKind::NotHeld) return std::nullopt;
+    if (m->kind == WireKind::Started)
+        m = next(id, QDeadlineTimer(timeoutMs + kPanelMarginMs, Qt::PreciseTimer));
+    if (!m && !connected()) {
+        say(command, QStringLiteral("unanswered: the panel ended after sending it"));
+        return ExchangeResult{command, {}, true, 0};
     }
-    return parseReply(command, socket_.readLine());
+    if (!m || m->kind != WireKind::Reply)
+        return giveUp(id, command, QStringLiteral("no answer from the panel"));
+    const ExchangeResult r = resultOf(command, m->answer);
+    if (r.interrupted) say(command, QStringLiteral("interrupted by the operator's command"));
+    if (r.timedOut)
+        say(command, QStringLiteral("no reply within its reply window of %1 ms").arg(timeoutMs));
+    return r;
 }

@@ -1,10 +1,6 @@
 #pragma once
-// Where a running panel listens for commands handed over by a script, and the few words the two
-// say to each other. One socket per user and per device, in the user's runtime directory.
-//
-// Request, one line:  SEND <reply window ms> <command text in hex>
-// Answer, one line:   REPLY <0 or 1: timed out> <ms> <reply in hex>
-//                 or  NOTHELD   (the panel does not have this device open: open it yourself)
+// Where a running panel listens for commands handed over by a script: one socket per user and
+// per device, in the user's runtime directory. What the two say is in handover_wire.h.
 #include <QByteArray>
 #include <QString>
 
@@ -18,7 +14,3 @@ QString handoverDirectory();
 // exists but belongs to someone else or others may enter it (then no socket is used there).
 bool prepareHandoverDirectory();
 QString handoverSocketPath(const QString& device);
-
-inline constexpr QByteArrayView kSendWord = "SEND";
-inline constexpr QByteArrayView kReplyWord = "REPLY";
-inline constexpr QByteArrayView kNotHeldLine = "NOTHELD\n";

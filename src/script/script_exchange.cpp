@@ -6,8 +6,6 @@
 namespace
 {
 
-// What the RXD line shows when a reply never came.
-const QString kTimeOutMark = QStringLiteral(" X X X X");
 const QString kRefused = QStringLiteral("?\r");
 
 // The decoding reads the RXD line's rendering of the reply, as in the window.
@@ -41,8 +39,9 @@ QByteArray jsonString(const QString& text)
 
 QString formatLine(const ExchangeResult& r)
 {
-    QString line = r.command + QLatin1Char('\t') +
-                   (r.timedOut && r.reply.isEmpty() ? kTimeOutMark : DisplayForm(r.reply));
+    QString line =
+        r.command + QLatin1Char('\t') +
+        ((r.timedOut || r.interrupted) && r.reply.isEmpty() ? kTimeOutMark : DisplayForm(r.reply));
     if (const Decoded d = decodeResult(r); d.status) line += QLatin1Char('\t') + *d.status;
     return line;
 }
@@ -61,6 +60,7 @@ QByteArray formatJson(const ExchangeResult& r)
 
 ScriptExit exitStatusOf(const ExchangeResult& r)
 {
+    if (r.interrupted) return kExitInterrupted;
     if (r.timedOut) return kExitTimedOut;
     return r.reply == kRefused ? kExitRefused : kExitReplied;
 }

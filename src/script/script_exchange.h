@@ -6,17 +6,19 @@
 
 // Exit statuses of a script, worst last: the program exits with the worst of its commands.
 enum ScriptExit : int {
-    kExitReplied = 0,    // every command got a reply that is not "?"
-    kExitRefused = 1,    // a reply was "?": the projector refused the command
-    kExitTimedOut = 3,   // a reply did not end with its CR in time
-    kExitCannotOpen = 4, // the port could not be opened
+    kExitReplied = 0,     // every command got a reply that is not "?"
+    kExitRefused = 1,     // a reply was "?": the projector refused the command
+    kExitTimedOut = 3,    // a reply did not end with its CR in time
+    kExitCannotOpen = 4,  // the port could not be opened
+    kExitInterrupted = 5, // the panel's operator sent a command while one of ours was out
 };
 
 struct ExchangeResult {
-    QString command;       // as given, without its CR
-    QString reply;         // one character per byte, up to its first CR or what came in time
-    bool timedOut = false; // no CR came before the time-out
-    qint64 ms = 0;         // from the command's last byte written to the reply's CR
+    QString command;          // as given, without its CR
+    QString reply;            // one character per byte, up to its first CR or what came in time
+    bool timedOut = false;    // no CR came before the time-out
+    qint64 ms = 0;            // from the command's last byte written to the reply's CR
+    bool interrupted = false; // handed over, and ended by an operator's command at the panel
 };
 
 // "CR0<TAB> 0 0 CR <TAB> Power ON": the command, the reply as the RXD line shows it (the

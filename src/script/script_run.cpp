@@ -1,65 +1,53 @@
 #include "script/script_run.h"
 
-#include "link/serial_comm.h"
+#include "script/exchange_queue.h"
 #include "script/handover_client.h"
+#include "script/headless_exchange.h"
 #include "script/script_exchange.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <cstdio>
+#include <memory>
 
 namespace
 {
 
-// The same serial layer as the window's MSComm1, without the window.
-class DirectLine
+void tell(const QString& description)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(description));
+}
+
+// The port opened by the script itself, for the commands no panel takes.
+class DirectRoad
 {
   public:
-    CommError open(const ScriptJob& o)
+    DirectRoad() : queue_(line_)
     {
-        comm_.setDevices(o.com1, o.com2);
-        if (CommError e = comm_.setCommPort(o.port)) return e;
-        if (CommError e = comm_.setSettings(o.settings)) return e;
-        return comm_.setPortOpen(true);
+        QObject::connect(&line_, &HeadlessExchange::lineLost, &tell);
+        QObject::connect(&line_, &HeadlessExchange::writeFailed, &tell);
+    }
+    CommError open(const ScriptJob& job)
+    {
+        return line_.open(job.com1, job.com2, job.port, job.settings);
     }
     ExchangeResult exchange(const QString& command, int timeoutMs);
 
   private:
-    SerialComm comm_;
+    HeadlessExchange line_;
+    ExchangeQueue queue_;
 };
 
-ExchangeResult DirectLine::exchange(const QString& command, int timeoutMs)
+ExchangeResult DirectRoad::exchange(const QString& command, int timeoutMs)
 {
-    ExchangeResult r;
-    r.command = command;
-    (void)comm_.Input(); // what is left of an earlier reply belongs to nobody
+    ExchangeResult r{command, {}, true, 0};
     QEventLoop loop;
-    QTimer deadline;
-    deadline.setTimerType(Qt::PreciseTimer);
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&comm_, &SerialComm::OnComm, &loop, [&] {
-        r.reply += comm_.Input();
-        if (r.reply.contains(QLatin1Char('\r'))) loop.quit();
-    });
-    QObject::connect(&comm_, &SerialComm::lineLost, &loop, [&](const QString& description) {
-        std::fprintf(stderr, "%s\n", qPrintable(description));
+    queue_.submit(command, timeoutMs, QStringLiteral("script"), [&](const ExchangeAnswer& a) {
+        r.reply = a.reply;
+        r.timedOut = a.outcome != ExchangeOutcome::Replied;
+        r.ms = a.ms;
         loop.quit();
     });
-    if (CommError e = comm_.Output(command + QLatin1Char('\r'))) {
-        std::fprintf(stderr, "%s\n", qPrintable(*e));
-        r.timedOut = true;
-        return r;
-    }
-    QElapsedTimer clock;
-    clock.start();
-    deadline.start(timeoutMs);
-    loop.exec();
-    r.ms = clock.elapsed();
-    const qsizetype cr = r.reply.indexOf(QLatin1Char('\r'));
-    r.timedOut = cr < 0;
-    if (cr >= 0) r.reply.truncate(cr + 1);
+    loop.exec(); // the answer never comes inside submit(), so it cannot be missed
     return r;
 }
 
@@ -76,20 +64,20 @@ int runScript(const ScriptJob& job)
 {
     HandoverClient panel;
     bool viaPanel = panel.connectTo(job.port == 1 ? job.com1 : job.com2);
-    std::optional<DirectLine> direct;
+    std::unique_ptr<DirectRoad> direct;
     int status = kExitReplied;
     for (const QString& command : job.sends) {
         std::optional<ExchangeResult> r;
         if (viaPanel) {
             r = panel.exchange(command, job.timeoutMs);
-            viaPanel = r.has_value(); // a panel gone or not holding the port: on our own
+            viaPanel = r.has_value() && panel.connected(); // else on our own from here
         }
         if (!r) {
             if (!direct) {
-                direct.emplace();
+                direct = std::make_unique<DirectRoad>();
                 if (CommError e = direct->open(job)) {
                     // The same sentence the window shows in its message box.
-                    std::fprintf(stderr, "%s\n", qPrintable(*e));
+                    tell(*e);
                     return kExitCannotOpen;
                 }
             }
@@ -97,6 +85,7 @@ int runScript(const ScriptJob& job)
         }
         print(*r, job.json);
         status = std::max(status, int(exitStatusOf(*r)));
+        if (panel.gaveUp()) break; // nothing more is sent for a script that stopped waiting
     }
     return status;
 }

@@ -4,12 +4,14 @@
 #include "history/command_recall.h"
 #include "history/history.h"
 #include "link/serial_comm.h"
+#include "script/exchange_queue.h"
 
 #include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QKeyEvent;
 class QLabel;
@@ -57,10 +59,14 @@ class Form1 : public QWidget
     void Command53_Click();
     void Command54_Click();
 
-    // Commands handed over by a script: sent as a typed command is, with the script's reply
-    // window; they wait while an exchange of the operator's own is under way.
-    void sendHandedOver(const QString& text, int replyWindowMs);
+    // The window's side of the road that other senders take (see WindowExchangeLine): all they
+    // may know of it. A handed-over command is sent as a typed one is, with its own reply window,
+    // and only while no exchange is under way; handedOverEnded tells how it ended.
     bool exchangeUnderWay() const;
+    // The device of the open port; empty when the port is closed.
+    QString heldDevice() const;
+    // The command without its CR.
+    void sendHandedOver(const QString& command, int replyWindowMs);
 
     // Views.
     void Form_KeyDown(int keyCode, int shift);
@@ -116,12 +122,27 @@ class Form1 : public QWidget
     QPointer<QLineEdit> Text1;
     QPointer<EmblemLabel> Image1;
 
+  Q_SIGNALS:
+    // Replied: its reply up to its CR; otherwise what of it had come. Interrupted: an operator's
+    // command went out before the reply was complete.
+    void handedOverEnded(ExchangeOutcome outcome, const QString& reply);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
   private:
+    struct Intervals {
+        int replyWindowMs;
+        int clearDelayMs;
+    };
+    // The one send step of every sender: intervals first, so that this exchange gets them in
+    // full, then LastCommand and the transaction.
+    void sendCommand(const QString& command, std::optional<Intervals> intervals = std::nullopt);
+    void endHandedOver(ExchangeOutcome outcome, const QString& reply);
+    void checkHandedOverReply();
+
     void setUpTimers();
     void bindControls();
     void connectHandlers();
@@ -146,7 +167,9 @@ class Form1 : public QWidget
     QHash<const QObject*, const AdjusterRow*> adjusterOf_;
     const AdjusterRow* heldRow_ = nullptr; // the adjuster whose release is still due
     QPointer<HistoryWindow> historyWindow_;
-    qsizetype replyStart_ = 0;             // where the reply to LastCommand begins in RxBuffer
+    qsizetype replyStart_ = 0;      // where the reply to LastCommand begins in RxBuffer
+    bool handedOver_ = false;       // LastCommand was handed over; its end is still due
+    Intervals designedIntervals_{}; // what the operator's presses had set before it
 };
 
 // Enabling a running timer leaves its count alone; enabling a stopped one starts it.

@@ -3,13 +3,16 @@
 
 #include <QLineEdit>
 
+namespace
+{
+constexpr int kEntryReplyWindowMs = 500;
+constexpr int kEntryClearDelayMs = 1000;
+} // namespace
+
 void Form1::Command53_Click()
 {
-    Timer2.setInterval(500);
-    Timer4.setInterval(1000);
     EntryText = Text1->text();
-    LastCommand = EntryText + QLatin1Char('\r');
-    Hyouji(LastCommand, 1);
+    sendCommand(EntryText, Intervals{kEntryReplyWindowMs, kEntryClearDelayMs});
     sentCommands.remember(EntryText);
 }
 

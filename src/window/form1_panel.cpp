@@ -9,14 +9,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-namespace
-{
-QString withCr(const char* command)
-{
-    return QLatin1String(command) + QLatin1Char('\r');
-}
-} // namespace
-
 void Form1::connectPanel()
 {
     for (const CommandRow& row : commandTable()) {
@@ -35,13 +27,9 @@ void Form1::connectPanel()
 
 void Form1::Command_Click(const CommandRow& row)
 {
-    // The intervals come before the send so that this press's exchange gets them in full.
-    if (row.hasIntervals()) {
-        Timer2.setInterval(row.replyWindowMs);
-        Timer4.setInterval(row.clearDelayMs);
-    }
-    LastCommand = withCr(row.command);
-    Hyouji(LastCommand, 1);
+    sendCommand(QLatin1String(row.command),
+                row.hasIntervals() ? std::optional(Intervals{row.replyWindowMs, row.clearDelayMs})
+                                   : std::nullopt);
     if (row.navigation) {
         Timer1.setInterval(kNavigationRepeatMs);
         ArrowContext = kNavigationContext;
@@ -52,19 +40,16 @@ void Form1::Adjuster_MouseDown(const AdjusterRow& row)
 {
     heldRow_ = &row;
     if (row.kind == AdjusterKind::Arrow) {
-        if (const auto intervals = arrowIntervals(ArrowContext)) {
-            Timer2.setInterval(intervals->first);
-            Timer4.setInterval(intervals->second);
-        }
+        const auto intervals = arrowIntervals(ArrowContext);
         HoldCode = row.holdCode;
-        LastCommand = withCr(row.command);
-        Hyouji(LastCommand, 1);
+        sendCommand(QLatin1String(row.command),
+                    intervals ? std::optional(Intervals{intervals->first, intervals->second})
+                              : std::nullopt);
         enableTimer(Timer1);
         return;
     }
     HoldCode = row.holdCode;
-    LastCommand = withCr(row.command);
-    Hyouji(LastCommand, 1);
+    sendCommand(QLatin1String(row.command));
     // Set after the send: a running timer restarts from its new interval, so the exchange just
     // started gets the short window that fits between two repeats.
     Timer1.setInterval(row.repeatMs);
@@ -96,8 +81,7 @@ void Form1::Timer1_Timer()
     if (HoldCode == 0) return;
     const AdjusterRow* row = findAdjusterByCode(HoldCode);
     if (!row) return;
-    LastCommand = withCr(row->command);
-    Hyouji(LastCommand, 1);
+    sendCommand(QLatin1String(row->command));
     enableTimer(Timer1);
 }
 

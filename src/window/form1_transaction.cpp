@@ -9,8 +9,6 @@
 namespace
 {
 
-const QString kTimeOutMark = QStringLiteral(" X X X X");
-
 // RxBuffer holds at most kMaxRenderedChars characters, so a line that floods with no window
 // ending costs one bounded rendering per event instead of an ever longer one. Past the bound it
 // drops what came before the reply to the last command first, from the front, so that a reply
@@ -63,6 +61,7 @@ void Form1::MSComm1_OnComm()
     appendBounded(RxBuffer, replyStart_, piece);
     AwaitingReply = 0;
     Hyouji(RxBuffer, 2);
+    checkHandedOverReply();
     // Characters outside any exchange would otherwise stay on the monitor and the status line
     // indefinitely.
     if (!Timer2.isActive()) enableTimer(Timer4);
@@ -73,6 +72,8 @@ void Form1::Timer2_Timer()
     if (AwaitingReply == 1) Label12->setText(kTimeOutMark);
     if (AwaitingReply == 1) history.addTimeOut(kTimeOutMark);
     Timer2.stop();
+    // A handed-over command's reply window ran out: what had come of its reply goes with it.
+    if (handedOver_) endHandedOver(ExchangeOutcome::TimedOut, RxBuffer.mid(replyStart_));
     forgetReceived();
     AwaitingReply = 0;
 }

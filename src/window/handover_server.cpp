@@ -1,7 +1,9 @@
 #include "window/handover_server.h"
 
+#include "script/exchange_queue.h"
 #include "script/handover_socket.h"
-#include "window/form1.h"
+#include "script/handover_wire.h"
+#include "window/window_exchange_line.h"
 
 #include <QFile>
 #include <QLocalServer>
@@ -10,10 +12,6 @@
 namespace
 {
 
-constexpr int kRetryMs = 10;
-// Beyond the reply window: Timer2 normally ends the exchange; this only catches a window that
-// was stopped without ending (an adjuster released meanwhile).
-constexpr int kGuardExtraMs = 1000;
 constexpr int kLiveCheckMs = 200;
 
 // A socket file whose panel still answers belongs to that panel; one that refuses is stale.
@@ -24,24 +22,16 @@ bool answers(const QString& path)
     return probe.waitForConnected(kLiveCheckMs);
 }
 
+void send(QLocalSocket* client, const WireMessage& message)
+{
+    if (!client) return;
+    client->write(encodeWire(message));
+    client->flush();
+}
+
 } // namespace
 
-HandoverServer::HandoverServer(Form1& form, QObject* parent) : QObject(parent), form_(form)
-{
-    for (QTimer* timer : {&retry_, &guard_}) {
-        timer->setTimerType(Qt::PreciseTimer);
-        timer->setSingleShot(true);
-    }
-    retry_.setInterval(kRetryMs);
-    connect(&retry_, &QTimer::timeout, this, &HandoverServer::pump);
-    connect(&guard_, &QTimer::timeout, this, [this] { finish(true); });
-    // Connected after the window's own handlers, so these run once RxBuffer holds the piece
-    // and, at the end of the reply window, once the window has closed it.
-    connect(&form_.MSComm1, &SerialComm::OnComm, this, &HandoverServer::onReceived);
-    connect(&form_.Timer2, &QTimer::timeout, this, [this] {
-        if (active_) finish(true);
-    });
-}
+HandoverServer::HandoverServer(Form1& form, QObject* parent) : QObject(parent), form_(form) {}
 
 HandoverServer::~HandoverServer()
 {
@@ -68,8 +58,13 @@ bool HandoverServer::listen(const QString& device)
     }
     // Read and write for the owner only: connecting needs no more (Qt leaves 0700).
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    auto* queue = new ExchangeQueue(*new WindowExchangeLine(form_, canonical, server), server);
+    connect(queue, &ExchangeQueue::started, this, [this, queue](quint64 id) {
+        if (const Pending* p = find(queue, id))
+            send(p->client, wireMessage(WireKind::Started, p->wireId));
+    });
     connect(server, &QLocalServer::newConnection, this,
-            [this, server, canonical] { accept(server, canonical); });
+            [this, server, queue] { accept(server, queue); });
     servers_ << server;
     return true;
 }
@@ -82,82 +77,63 @@ QStringList HandoverServer::socketPaths() const
     return paths;
 }
 
-void HandoverServer::accept(QLocalServer* server, const QString& device)
+void HandoverServer::accept(QLocalServer* server, ExchangeQueue* queue)
 {
     while (QLocalSocket* client = server->nextPendingConnection()) {
+        client->write(versionLine());
         connect(client, &QLocalSocket::readyRead, this,
-                [this, client, device] { readRequests(client, device); });
-        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+                [this, client, queue] { readRequests(client, queue); });
+        // A script gone away is waiting for nothing: nothing more is sent for it.
+        connect(client, &QLocalSocket::disconnected, this, [this, client] {
+            cancel(client, std::nullopt);
+            client->deleteLater();
+        });
     }
 }
 
-void HandoverServer::readRequests(QLocalSocket* client, const QString& device)
+void HandoverServer::readRequests(QLocalSocket* client, ExchangeQueue* queue)
 {
     while (client->canReadLine()) {
-        const QList<QByteArray> words = client->readLine().trimmed().split(' ');
-        if (words.size() < 2 || words.at(0) != kSendWord) continue;
-        const int windowMs = words.at(1).toInt();
-        const QString command =
-            QString::fromLatin1(QByteArray::fromHex(words.size() > 2 ? words.at(2) : ""));
-        if (windowMs <= 0 || !holds(device)) {
-            client->write(kNotHeldLine.toByteArray());
-            continue;
-        }
-        queue_.append({client, device, command, windowMs});
+        const std::optional<WireMessage> m = parseWire(client->readLine());
+        if (m && m->kind == WireKind::Send) submit(client, queue, *m);
+        if (m && m->kind == WireKind::Cancel) cancel(client, m->id);
     }
-    pump();
 }
 
-bool HandoverServer::holds(const QString& device) const
+void HandoverServer::submit(QLocalSocket* client, ExchangeQueue* queue, const WireMessage& m)
 {
-    const SerialComm& comm = form_.MSComm1;
-    return comm.PortOpen() && canonicalDevice(comm.devicePath(comm.CommPort())) == device;
+    // The answer never comes inside submit(), so the id is known by the time it does.
+    auto queueId = std::make_shared<quint64>(0);
+    *queueId = queue->submit(
+        m.command, m.replyWindowMs, QStringLiteral("script"),
+        [this, queue, queueId](const ExchangeAnswer& a) { answer(queue, *queueId, a); });
+    pending_.append({client, m.id, *queueId, queue});
 }
 
-void HandoverServer::pump()
+const HandoverServer::Pending* HandoverServer::find(const ExchangeQueue* queue, quint64 id) const
 {
-    if (active_ || queue_.isEmpty()) return;
-    if (form_.exchangeUnderWay()) {
-        retry_.start();
-        return;
-    }
-    Request next = queue_.takeFirst();
-    if (!next.client) return pump(); // the script went away while it waited
-    if (!holds(next.device)) {
-        next.client->write(kNotHeldLine.toByteArray());
-        return pump();
-    }
-    active_ = next;
-    seen_.clear();
-    form_.sendHandedOver(next.command, next.replyWindowMs);
-    replyFrom_ = form_.RxBuffer.size();
-    clock_.start();
-    guard_.start(next.replyWindowMs + kGuardExtraMs);
+    for (const Pending& p : pending_)
+        if (p.queue == queue && p.queueId == id) return &p;
+    return nullptr;
 }
 
-void HandoverServer::onReceived()
+void HandoverServer::answer(const ExchangeQueue* queue, quint64 queueId, const ExchangeAnswer& a)
 {
-    if (!active_) return;
-    if (form_.RxBuffer.size() < replyFrom_) replyFrom_ = 0; // emptied meanwhile (line lost)
-    seen_ = form_.RxBuffer.mid(replyFrom_);
-    const qsizetype cr = seen_.indexOf(QLatin1Char('\r'));
-    if (cr < 0) return;
-    seen_.truncate(cr + 1);
-    finish(false);
+    const Pending* p = find(queue, queueId);
+    if (!p) return;
+    // A panel that does not hold the device leaves the command to the script.
+    if (a.outcome == ExchangeOutcome::NotOpen)
+        send(p->client, wireMessage(WireKind::NotHeld, p->wireId));
+    else
+        send(p->client, {WireKind::Reply, p->wireId, 0, QString(), a});
+    pending_.removeIf([&](const Pending& q) { return &q == p; });
 }
 
-void HandoverServer::finish(bool timedOut)
+void HandoverServer::cancel(const QLocalSocket* client, std::optional<quint64> wireId)
 {
-    guard_.stop();
-    const Request done = *std::exchange(active_, std::nullopt);
-    // A complete reply ends the reply window at once, so the next command need not wait out
-    // the rest of it.
-    if (!timedOut) form_.Timer2_Timer();
-    if (done.client) {
-        done.client->write(kReplyWord.toByteArray() + ' ' + (timedOut ? '1' : '0') + ' ' +
-                           QByteArray::number(clock_.elapsed()) + ' ' + seen_.toLatin1().toHex() +
-                           '\n');
-        done.client->flush();
-    }
-    pump();
+    pending_.removeIf([&](const Pending& p) {
+        if (p.client != client || (wireId && p.wireId != *wireId)) return false;
+        p.queue->cancel(p.queueId);
+        return true;
+    });
 }

@@ -1,17 +1,19 @@
 #pragma once
-// The window's side of the hand-over: listens on one socket per device it may hold and sends
-// the commands that scripts hand in through Form1, one at a time, behind the operator's own
-// exchanges. Removes its sockets when it goes; a socket left by a panel that died is replaced.
-#include <QElapsedTimer>
+// The window's side of the hand-over: listens on one socket per device it may hold and puts the
+// commands that scripts hand in on that device's exchange queue, behind the operator's own
+// exchanges. A script that gives up or goes away takes what it had queued with it. Removes its
+// sockets when it goes; a socket left by a panel that died is replaced.
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <optional>
 
+class ExchangeQueue;
 class Form1;
 class QLocalServer;
 class QLocalSocket;
+struct ExchangeAnswer;
+struct WireMessage;
 
 class HandoverServer : public QObject
 {
@@ -26,27 +28,21 @@ class HandoverServer : public QObject
     QStringList socketPaths() const;
 
   private:
-    struct Request {
-        QPointer<QLocalSocket> client;
-        QString device; // canonical
-        QString command;
-        int replyWindowMs = 0;
+    struct Pending {
+        QPointer<QLocalSocket> client; // null once the script has gone
+        quint64 wireId = 0;            // the script's id for it
+        quint64 queueId = 0;           // the queue's
+        ExchangeQueue* queue = nullptr;
     };
 
-    void accept(QLocalServer* server, const QString& device);
-    void readRequests(QLocalSocket* client, const QString& device);
-    bool holds(const QString& device) const;
-    void pump();
-    void onReceived();
-    void finish(bool timedOut);
+    void accept(QLocalServer* server, ExchangeQueue* queue);
+    void readRequests(QLocalSocket* client, ExchangeQueue* queue);
+    void submit(QLocalSocket* client, ExchangeQueue* queue, const WireMessage& request);
+    const Pending* find(const ExchangeQueue* queue, quint64 id) const;
+    void answer(const ExchangeQueue* queue, quint64 queueId, const ExchangeAnswer& answer);
+    void cancel(const QLocalSocket* client, std::optional<quint64> wireId);
 
     Form1& form_;
     QList<QLocalServer*> servers_;
-    QList<Request> queue_;
-    std::optional<Request> active_;
-    qsizetype replyFrom_ = 0; // where the active command's reply starts in RxBuffer
-    QString seen_;            // what of that reply has come so far
-    QElapsedTimer clock_;
-    QTimer retry_; // polls while the operator's exchange is under way
-    QTimer guard_; // ends an exchange whose reply window was cut short
+    QList<Pending> pending_;
 };

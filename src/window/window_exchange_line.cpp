@@ -1,0 +1,30 @@
+#include "window/window_exchange_line.h"
+
+#include "script/handover_socket.h"
+#include "window/form1.h"
+
+WindowExchangeLine::WindowExchangeLine(Form1& form, const QString& device, QObject* parent)
+    : ExchangeLine(parent), form_(form), device_(device)
+{
+    connect(&form_, &Form1::handedOverEnded, this,
+            [this](ExchangeOutcome outcome, const QString& reply) {
+                if (std::exchange(mine_, false)) Q_EMIT finished(outcome, reply);
+            });
+}
+
+bool WindowExchangeLine::isOpen() const
+{
+    const QString held = form_.heldDevice();
+    return !held.isEmpty() && canonicalDevice(held) == device_;
+}
+
+bool WindowExchangeLine::busy() const
+{
+    return form_.exchangeUnderWay();
+}
+
+void WindowExchangeLine::start(const QString& command, int replyWindowMs)
+{
+    mine_ = true;
+    form_.sendHandedOver(command, replyWindowMs);
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The window as a line of an ExchangeQueue, for one device: open while the window holds that
+// device, busy while the operator has an exchange under way. Reaches Form1 only through its
+// narrow exchange interface.
+#include "script/exchange_queue.h"
+
+class Form1;
+
+class WindowExchangeLine : public ExchangeLine
+{
+    Q_OBJECT
+  public:
+    // device: canonical, as canonicalDevice() names it.
+    WindowExchangeLine(Form1& form, const QString& device, QObject* parent = nullptr);
+
+    bool isOpen() const override;
+    bool busy() const override;
+    void start(const QString& command, int replyWindowMs) override;
+
+  private:
+    Form1& form_;
+    QString device_;
+    bool mine_ = false; // the handed-over exchange under way was started here
+};
