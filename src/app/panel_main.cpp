@@ -2,9 +2,10 @@
 #include "app/panel_module.h"
 #include "app/quit_signals.h"
 #include "history/history_log.h"
+#include "script/handover_server.h"
 #include "window/form1.h"
-#include "window/handover_server.h"
 #include "window/layout_builder.h"
+#include "window/window_exchange_line.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -30,7 +31,7 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     quitOnTerminationSignals(&form, [&form] { form.Command16_Click(); });
     form.Form_Load();
     // Scripts hand their commands to this window while it holds the port.
-    HandoverServer handover(form);
+    HandoverServer handover(windowQueues(form));
     handover.listen(options.com1);
     handover.listen(options.com2);
     form.show();

@@ -15,7 +15,7 @@ WindowExchangeLine::WindowExchangeLine(Form1& form, const QString& device, QObje
 bool WindowExchangeLine::isOpen() const
 {
     const QString held = form_.heldDevice();
-    return !held.isEmpty() && canonicalDevice(held) == device_;
+    return !held.isEmpty() && (device_.isEmpty() || canonicalDevice(held) == device_);
 }
 
 bool WindowExchangeLine::busy() const
@@ -27,4 +27,11 @@ void WindowExchangeLine::start(const QString& command, int replyWindowMs)
 {
     mine_ = true;
     form_.sendHandedOver(command, replyWindowMs);
+}
+
+HandoverServer::QueueFor windowQueues(Form1& form)
+{
+    return [&form](const QString& device, QObject* owner) {
+        return new ExchangeQueue(*new WindowExchangeLine(form, device, owner), owner);
+    };
 }

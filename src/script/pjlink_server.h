@@ -1,0 +1,57 @@
+#pragma once
+// PJLink class 1 on TCP: each client's requests go through the one exchange queue, behind
+// everything queued before them, with the source "pjlink <address>". At most kMaxClients at
+// once (the rest are closed at once); a client that sends nothing for kIdleMs, a line that is
+// too long or a byte that is not printable ASCII ends that connection.
+#include "script/pjlink_table.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <optional>
+
+class ExchangeQueue;
+class QTcpServer;
+class PjlinkConnection;
+
+// Where to listen: "[ADDR:]PORT", ADDR an IPv4 address, an IPv6 one in brackets, or absent for
+// every address of the machine.
+struct PjlinkAddress {
+    QHostAddress address = QHostAddress::Any;
+    quint16 port = 0;
+};
+std::optional<PjlinkAddress> parsePjlinkAddress(const QString& text);
+
+class PjlinkServer : public QObject
+{
+    Q_OBJECT
+  public:
+    static constexpr int kDefaultPort = 4352;
+    static constexpr int kMaxClients = 16;
+    static constexpr int kIdleMs = 30000;
+    // Answers a client does not read are bounded too: past this it is closed.
+    static constexpr qint64 kMaxUnread = 64 * 1024;
+
+    // An empty password: no authentication.
+    PjlinkServer(ExchangeQueue& queue, PjlinkDevice device, QByteArray password,
+                 QObject* parent = nullptr);
+    ~PjlinkServer() override;
+
+    // The failure's description, or nullopt once listening.
+    std::optional<QString> listen(const PjlinkAddress& where);
+    quint16 port() const;
+    int clientCount() const { return int(connections_.size()); }
+    // Test seam: how long a client may stay silent.
+    void setIdleMs(int ms) { idleMs_ = ms; }
+
+  private:
+    friend class PjlinkConnection;
+    void accept();
+
+    ExchangeQueue& queue_;
+    PjlinkDevice device_;
+    QByteArray password_;
+    QTcpServer* server_;
+    QList<PjlinkConnection*> connections_;
+    int idleMs_ = kIdleMs;
+};
