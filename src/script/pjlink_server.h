@@ -22,6 +22,22 @@ struct PjlinkAddress {
 };
 std::optional<PjlinkAddress> parsePjlinkAddress(const QString& text);
 
+// The password from its file: refused unless it is a regular file that only its owner may
+// read or write, and unless it holds 1 to 32 printable ASCII characters (a final line end
+// aside). The error's description otherwise.
+struct PjlinkPassword {
+    QByteArray password;
+    QString error;
+};
+PjlinkPassword readPjlinkPassword(const QString& path);
+
+// What the command line says of PJLink.
+struct PjlinkSetup {
+    QString address;      // "[ADDR:]PORT"
+    QString passwordFile; // empty: no authentication
+    QByteArray name;      // NAME ?
+};
+
 class PjlinkServer : public QObject
 {
     Q_OBJECT
@@ -55,3 +71,10 @@ class PjlinkServer : public QObject
     QList<PjlinkConnection*> connections_;
     int idleMs_ = kIdleMs;
 };
+
+// A server on `queue` as the command line sets it up, listening; or the failure's description.
+struct PjlinkStart {
+    PjlinkServer* server = nullptr;
+    QString error;
+};
+PjlinkStart startPjlink(ExchangeQueue& queue, const PjlinkSetup& setup, QObject* parent);

@@ -31,7 +31,16 @@ void WindowExchangeLine::start(const QString& command, int replyWindowMs)
 
 HandoverServer::QueueFor windowQueues(Form1& form)
 {
-    return [&form](const QString& device, QObject* owner) {
-        return new ExchangeQueue(*new WindowExchangeLine(form, device, owner), owner);
-    };
+    return
+        [&form](const QString& device, QObject* owner) { return windowQueue(form, device, owner); };
+}
+
+ExchangeQueue* windowQueue(Form1& form, const QString& device, QObject* owner)
+{
+    auto* queue = new ExchangeQueue(*new WindowExchangeLine(form, device, owner), owner);
+    // Started just before the line sends it: the history names its sender.
+    QObject::connect(
+        queue, &ExchangeQueue::started, &form,
+        [&form](quint64, const QString& source) { form.history.setNextSource(source); });
+    return queue;
 }

@@ -24,5 +24,7 @@ class WindowExchangeLine : public ExchangeLine
     bool mine_ = false; // the handed-over exchange under way was started here
 };
 
+// A queue over the window for one device (empty: whichever it holds), owned by `owner`.
+ExchangeQueue* windowQueue(Form1& form, const QString& device, QObject* owner);
 // The hand-over's queues over a window: one per device, each owned by its socket.
 HandoverServer::QueueFor windowQueues(Form1& form);
