@@ -181,23 +181,28 @@ void TestFaults::idlePanelUsesNoCpu()
 void TestFaults::signalsEndThePanelAsEndDoes_data()
 {
     QTest::addColumn<int>("signal");
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("SIGINT") << SIGINT;
+    QTest::addColumn<bool>("startUpBox"); // COM1 cannot be opened: start-up's box is open
+    QTest::newRow("SIGTERM") << SIGTERM << false;
+    QTest::newRow("SIGINT") << SIGINT << false;
+    QTest::newRow("SIGTERM, start-up box open") << SIGTERM << true;
+    QTest::newRow("SIGINT, start-up box open") << SIGINT << true;
 }
 
 void TestFaults::signalsEndThePanelAsEndDoes()
 {
     QFETCH(int, signal);
+    QFETCH(bool, startUpBox);
     SimProcess sim({});
-    QString name = sim.device();
+    const QString device = startUpBox ? QStringLiteral("/dev/zeva-nonexistent") : sim.device();
+    QString name = device;
     name.remove(QStringLiteral("/dev/")).replace(u'/', u'_');
     const QString lock = QStringLiteral("/run/lock/LCK..") + name;
     QProcess panel;
     panel.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/zeva-control"),
-                {QStringLiteral("--com1"), sim.device()});
+                {QStringLiteral("--com1"), device, QStringLiteral("--com2"), device});
     QVERIFY(panel.waitForStarted());
-    QVERIFY(waitUntil([&] { return QFile::exists(lock); }, 5000));
-    QTest::qWait(300); // past start-up, into the event loop
+    QVERIFY(startUpBox || waitUntil([&] { return QFile::exists(lock); }, 5000));
+    QTest::qWait(startUpBox ? 1000 : 300); // into the box's loop, or the window's
     ::kill(panel.processId(), signal);
     QVERIFY(panel.waitForFinished(3000));
     QCOMPARE(panel.exitStatus(), QProcess::NormalExit);

@@ -1,5 +1,6 @@
 // zeva-projector-sim: a projector on a pseudo-terminal, for trying the panel without one.
 // Prints the slave path as its first line; the panel opens that path as its serial port.
+#include "app/quit_signals.h"
 #include "sim_line.h"
 #include "sim_options.h"
 
@@ -44,31 +45,6 @@ void removeLink(const QString& path, const QByteArray& target)
     char buf[256] = {};
     const ssize_t n = ::readlink(where.constData(), buf, sizeof buf - 1);
     if (n > 0 && QByteArray(buf, n) == target) ::unlink(where.constData());
-}
-
-int gSignalWriteFd = -1;
-
-extern "C" void onStopSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(gSignalWriteFd, &byte, 1);
-    errno = saved;
-}
-
-// SIGINT and SIGTERM become a byte on a pipe that the event loop watches.
-int installStopSignals()
-{
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
-    gSignalWriteFd = fds[1];
-    struct sigaction sa = {};
-    sa.sa_handler = onStopSignal;
-    sa.sa_flags = SA_RESTART;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    return fds[0];
 }
 
 // Reads commands from the line and answers them; after the hang-up command, ends the line.
@@ -156,9 +132,9 @@ int main(int argc, char* argv[])
     if (const int code = parseSimOptions(app.arguments(), options); code >= 0) return code;
 
     // Signals first: a caller may stop us as soon as it has read the path.
-    const int stopFd = installStopSignals();
+    const bool stoppable = onTerminationSignals(&app, [] { QCoreApplication::quit(); });
     SimPty pty;
-    if (stopFd < 0 || !pty.open()) {
+    if (!stoppable || !pty.open()) {
         std::perror("zeva-projector-sim");
         return kExitFailure;
     }
@@ -170,8 +146,6 @@ int main(int argc, char* argv[])
     if (options.style.garbage > 0 || options.floodRate > 0)
         std::fprintf(stderr, "seed %u\n", options.seed); // to repeat this run with --seed
 
-    QSocketNotifier stopNotifier(stopFd, QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     SimSession session(pty, options);
     const int code = app.exec();
 

@@ -1,8 +1,11 @@
 #include "app/options.h"
 
 #include "link/device_address.h"
+#include "link/line_settings.h"
 #include "panel/command_table.h"
 #include "ports/default_devices.h"
+
+#include <span>
 
 namespace
 {
@@ -48,7 +51,7 @@ QString addNamed(Options& o, const QString& option, const QString& value)
         .arg(option, known.join(QLatin1String(", ")));
 }
 
-QString addSend(Options& o, const QString& value)
+QString addSend(Options& o, const QString&, const QString& value)
 {
     // The CR that ends a command is ours to add; a text with a line break would be two commands.
     if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')))
@@ -58,7 +61,7 @@ QString addSend(Options& o, const QString& value)
 }
 
 QString setChoice(int& field, const QString& value, std::initializer_list<int> choices,
-                  QLatin1StringView option)
+                  const QString& option)
 {
     bool ok = false;
     const int n = value.toInt(&ok);
@@ -72,75 +75,132 @@ QString setChoice(int& field, const QString& value, std::initializer_list<int> c
     return QStringLiteral("option %1 takes %2").arg(option, names.join(QLatin1String(" or ")));
 }
 
-QString setSpeed(Options& o, const QString& value)
+QString setDevice(Options& o, const QString& name, const QString& value)
+{
+    if (const DeviceAddressResult a = parseDeviceAddress(value); !a.address)
+        return QStringLiteral("option %1: %2").arg(name, a.error);
+    (name == QLatin1String("--com1") ? o.com1 : o.com2) = value;
+    return {};
+}
+
+QString setLog(Options& o, const QString&, const QString& value)
+{
+    o.logPath = value;
+    return {};
+}
+
+QString setPort(Options& o, const QString& name, const QString& value)
+{
+    return setChoice(o.port, value, {1, 2}, name);
+}
+
+QString setSpeed(Options& o, const QString& name, const QString& value)
 {
     int speed = 0;
-    QString e = setChoice(speed, value, {19200, 9600}, QLatin1StringView("--speed"));
-    if (e.isEmpty()) o.settings = QStringLiteral("%1,N,8,1").arg(speed);
+    QString e = setChoice(speed, value, {19200, 9600}, name);
+    if (e.isEmpty()) o.settings = settingsForSpeed(speed);
     return e;
 }
 
-QString setTimeout(Options& o, const QString& value)
+QString setTimeout(Options& o, const QString& name, const QString& value)
 {
     bool ok = false;
     const int ms = value.toInt(&ok);
     if (!ok || ms < 1 || ms > kMaxReplyTimeoutMs)
-        return QStringLiteral("option --timeout takes milliseconds from 1 to %1")
+        return QStringLiteral("option %1 takes milliseconds from 1 to %2")
+            .arg(name)
             .arg(kMaxReplyTimeoutMs);
     o.timeoutMs = ms;
     return {};
 }
 
-// Applies one option that takes a value; returns an error text, empty when all is well.
-QString applyValue(Options& o, const QString& name, const QString& value)
+enum class Section { Window, Script };
+using Apply = QString (*)(Options&, const QString& name, const QString& value);
+
+// One row per option: parsing and the usage text are both made from it. A row with `apply`
+// takes a value named `value`; a row with `flag` takes none. `help` may hold %1 and %2 (the
+// default devices) and %3 (the default time-out); its line breaks continue the description.
+struct OptionRow {
+    const char* name;
+    const char* alias;   // a short form, or nullptr
+    const char* value;   // how the usage names the value, or nullptr for a flag
+    const char* missing; // what the error says is missing when no value follows
+    bool refusesEmpty;   // an empty value is as good as none
+    Section section;
+    bool scriptOnly; // meaningless without a command to send
+    Apply apply;
+    bool Options::*flag;
+    const char* help;
+};
+
+// clang-format off
+constexpr OptionRow kOptionRows[] = {
+    // name        alias    value         missing          empty? section          script apply       flag
+    //     help
+    {"--com1",       nullptr, "DEVICE",     "a device path", true,  Section::Window, false, setDevice,  nullptr,
+         "device behind the COM1 option (here %1)"},
+    {"--com2",       nullptr, "DEVICE",     "a device path", true,  Section::Window, false, setDevice,  nullptr,
+         "device behind the COM2 option (here %2)\n"
+         "any path: /dev/ttyUSB0, /dev/serial/by-id/..., /dev/pts/N;\n"
+         "socket://HOST:PORT for a raw TCP port, or\n"
+         "rfc2217://HOST:PORT for a Telnet COM Port Control port\n"
+         "(default: the first and second USB serial adapter found,\n"
+         "else /dev/ttyS0 and /dev/ttyS1)"},
+    {"--log",        nullptr, "FILE",       "a file name",   true,  Section::Window, false, setLog,     nullptr,
+         "append every command, reply, status and port event to FILE,\n"
+         "one line each (Ctrl+H shows them in the History window)"},
+    {"--list-ports", nullptr, nullptr,      nullptr,         false, Section::Window, false, nullptr,    &Options::listPorts,
+         "list the serial ports this system knows, and which COM1 and\n"
+         "COM2 stand for, and exit"},
+    {"--help",       "-h",    nullptr,      nullptr,         false, Section::Window, false, nullptr,    &Options::help,
+         "show this help and exit"},
+    {"--version",    nullptr, nullptr,      nullptr,         false, Section::Window, false, nullptr,    &Options::version,
+         "show the version and exit"},
+    {"--send",       nullptr, "TEXT",       "a value",       false, Section::Script, false, addSend,    nullptr,
+         "send TEXT and wait for the reply up to its first CR"},
+    {"--query",      nullptr, "NAME",       "a value",       false, Section::Script, false, addNamed,   nullptr,
+         "status, input, lamp-hours, setting, hours, pressure or\n"
+         "temperatures: the query of that name"},
+    {"--power",      nullptr, "on|off",     "a value",       false, Section::Script, false, addNamed,   nullptr,
+         "the power commands"},
+    {"--port",       nullptr, "1|2",        "a value",       false, Section::Script, true,  setPort,    nullptr,
+         "use COM1 (default) or COM2"},
+    {"--speed",      nullptr, "19200|9600", "a value",       false, Section::Script, true,  setSpeed,   nullptr,
+         "line speed (default 19200)"},
+    {"--timeout",    nullptr, "MS",         "a value",       false, Section::Script, true,  setTimeout, nullptr,
+         "wait at most MS milliseconds for each reply (default %3)"},
+    {"--json",       nullptr, nullptr,      nullptr,         false, Section::Script, true,  nullptr,    &Options::json,
+         "print one JSON object per command instead"},
+};
+// clang-format on
+
+const OptionRow* findOption(const QString& name)
 {
-    if (name == QLatin1String("--com1") || name == QLatin1String("--com2")) {
-        if (value.isEmpty()) return QStringLiteral("option %1 needs a device path").arg(name);
-        if (const DeviceAddressResult a = parseDeviceAddress(value); !a.address)
-            return QStringLiteral("option %1: %2").arg(name, a.error);
-        (name == QLatin1String("--com1") ? o.com1 : o.com2) = value;
-        return {};
+    for (const OptionRow& row : kOptionRows) {
+        if (name == QLatin1String(row.name) || (row.alias && name == QLatin1String(row.alias)))
+            return &row;
     }
-    if (name == QLatin1String("--log")) {
-        if (value.isEmpty()) return QStringLiteral("option --log needs a file name");
-        o.logPath = value;
-        return {};
-    }
-    if (name == QLatin1String("--send")) return addSend(o, value);
-    if (name == QLatin1String("--query") || name == QLatin1String("--power"))
-        return addNamed(o, name, value);
-    if (name == QLatin1String("--port"))
-        return setChoice(o.port, value, {1, 2}, QLatin1StringView("--port"));
-    if (name == QLatin1String("--speed")) return setSpeed(o, value);
-    return setTimeout(o, value);
+    return nullptr;
 }
 
-const QLatin1StringView kValueOptions[] = {
-    QLatin1StringView("--com1"),  QLatin1StringView("--com2"),    QLatin1StringView("--send"),
-    QLatin1StringView("--query"), QLatin1StringView("--power"),   QLatin1StringView("--port"),
-    QLatin1StringView("--speed"), QLatin1StringView("--timeout"), QLatin1StringView("--log")};
-
-bool takesValue(const QString& name)
+// Applies one argument (and the next one when it holds the value); an error text or empty.
+QString applyOption(Options& o, const QStringList& args, qsizetype& i)
 {
-    return std::find(std::begin(kValueOptions), std::end(kValueOptions), name) !=
-           std::end(kValueOptions);
-}
-
-// A flag without a value; false when `name` is none.
-bool applyFlag(Options& o, const QString& name)
-{
-    const std::pair<const char*, bool Options::*> flags[] = {{"--help", &Options::help},
-                                                             {"-h", &Options::help},
-                                                             {"--version", &Options::version},
-                                                             {"--list-ports", &Options::listPorts},
-                                                             {"--json", &Options::json}};
-    for (auto [flag, field] : flags) {
-        if (name == QLatin1String(flag)) {
-            o.*field = true;
-            return true;
-        }
+    const QString& arg = args.at(i);
+    const qsizetype eq = arg.startsWith(QLatin1String("--")) ? arg.indexOf(u'=') : -1;
+    const QString name = eq > 0 ? arg.left(eq) : arg;
+    const OptionRow* row = findOption(name);
+    if (!row || (eq > 0 && !row->apply)) return QStringLiteral("unknown option '%1'").arg(arg);
+    if (!row->apply) {
+        o.*(row->flag) = true;
+        return {};
     }
-    return false;
+    const QString needs =
+        QStringLiteral("option %1 needs %2").arg(name, QLatin1String(row->missing));
+    if (eq < 0 && i + 1 >= args.size()) return needs;
+    const QString value = eq > 0 ? arg.mid(eq + 1) : args.at(++i);
+    if (row->refusesEmpty && value.isEmpty()) return needs;
+    return row->apply(o, name, value);
 }
 
 // What only a script may ask for makes no sense without a command to send.
@@ -152,12 +212,32 @@ QString checkScriptOptions(const Options& o, const QStringList& args)
             "--query or --power");
     if (!o.sends.isEmpty()) return {};
     for (const QString& arg : args) {
-        for (const char* option : {"--port", "--speed", "--timeout", "--json"}) {
-            if (arg.section(QLatin1Char('='), 0, 0) == QLatin1String(option))
-                return QStringLiteral("option %1 needs --send, --query or --power").arg(option);
-        }
+        const OptionRow* row = findOption(arg.section(QLatin1Char('='), 0, 0));
+        if (row && row->scriptOnly)
+            return QStringLiteral("option %1 needs --send, --query or --power")
+                .arg(QLatin1String(row->name));
     }
     return {};
+}
+
+// "  --com1 DEVICE  device behind ...": the option and its value in a column of 15, the
+// description's further lines under its first.
+QString usageLines(Section section)
+{
+    constexpr qsizetype kColumn = 15;
+    const QString indent = QString(kColumn + 2, QLatin1Char(' '));
+    QString text;
+    for (const OptionRow& row : kOptionRows) {
+        if (row.section != section) continue;
+        QString head = QLatin1String(row.name);
+        if (row.value) head += QLatin1Char(' ') + QLatin1String(row.value);
+        head = head.size() < kColumn ? head.leftJustified(kColumn) : head + QLatin1String("  ");
+        const QStringList help = QString::fromLatin1(row.help).split(QLatin1Char('\n'));
+        text += QLatin1String("  ") + head + help.first() + QLatin1Char('\n');
+        for (const QString& line : help.mid(1))
+            text += indent + line + QLatin1Char('\n');
+    }
+    return text;
 }
 
 } // namespace
@@ -171,24 +251,8 @@ QString defaultDevice(int port)
 Options parseOptions(const QStringList& args, const QString& devDirectory)
 {
     Options o;
-    for (qsizetype i = 0; i < args.size() && o.error.isEmpty(); ++i) {
-        const QString& arg = args.at(i);
-        const qsizetype eq = arg.startsWith(QLatin1String("--")) ? arg.indexOf(u'=') : -1;
-        const QString name = eq > 0 ? arg.left(eq) : arg;
-        if (takesValue(name)) {
-            if (eq < 0 && i + 1 >= args.size())
-                o.error =
-                    QStringLiteral("option %1 needs %2")
-                        .arg(name, name.startsWith(QLatin1String("--com"))
-                                       ? QLatin1String("a device path")
-                                   : name == QLatin1String("--log") ? QLatin1String("a file name")
-                                                                    : QLatin1String("a value"));
-            else
-                o.error = applyValue(o, name, eq > 0 ? arg.mid(eq + 1) : args.at(++i));
-        } else if (eq > 0 || !applyFlag(o, name)) {
-            o.error = QStringLiteral("unknown option '%1'").arg(arg);
-        }
-    }
+    for (qsizetype i = 0; i < args.size() && o.error.isEmpty(); ++i)
+        o.error = applyOption(o, args, i);
     if (o.error.isEmpty()) o.error = checkScriptOptions(o, args);
     // The search under /dev only for a device the command line leaves open.
     if (o.error.isEmpty() && (o.com1.isEmpty() || o.com2.isEmpty())) {
@@ -201,40 +265,23 @@ Options parseOptions(const QStringList& args, const QString& devDirectory)
 
 QString usageText()
 {
-    return QStringLiteral(
-               "Usage: zeva-control [--com1 DEVICE] [--com2 DEVICE] [--log FILE]\n"
-               "       zeva-control --send TEXT [--send TEXT ...] [--query NAME] [--power on|off]\n"
-               "                    [--com1 DEVICE] [--port 1|2] [--speed 19200|9600]\n"
-               "                    [--timeout MS] [--json]\n"
-               "       zeva-control --list-ports\n"
-               "Remote-control panel for the projector on a serial line.\n\n"
-               "  --com1 DEVICE  device behind the COM1 option (here %1)\n"
-               "  --com2 DEVICE  device behind the COM2 option (here %2)\n"
-               "                 any path: /dev/ttyUSB0, /dev/serial/by-id/..., /dev/pts/N;\n"
-               "                 socket://HOST:PORT for a raw TCP port, or\n"
-               "                 rfc2217://HOST:PORT for a Telnet COM Port Control port\n"
-               "                 (default: the first and second USB serial adapter found,\n"
-               "                 else /dev/ttyS0 and /dev/ttyS1)\n"
-               "  --log FILE     append every command, reply, status and port event to FILE,\n"
-               "                 one line each (Ctrl+H shows them in the History window)\n"
-               "  --list-ports   list the serial ports this system knows, and which COM1 and\n"
-               "                 COM2 stand for, and exit\n"
-               "  --help         show this help and exit\n"
-               "  --version      show the version and exit\n\n"
-               "Scripting (no window): each command goes out with a CR, in order; one line per\n"
-               "command is printed: the command, the reply as the RXD line shows it, and the\n"
-               "decoded status when there is one. A panel already running on the device sends\n"
-               "the commands for the script, as if they were typed into its command entry.\n"
-               "  --send TEXT    send TEXT and wait for the reply up to its first CR\n"
-               "  --query NAME   status, input, lamp-hours, setting, hours, pressure or\n"
-               "                 temperatures: the query of that name\n"
-               "  --power on|off the power commands\n"
-               "  --port 1|2     use COM1 (default) or COM2\n"
-               "  --speed 19200|9600  line speed (default 19200)\n"
-               "  --timeout MS   wait at most MS milliseconds for each reply (default %3)\n"
-               "  --json         print one JSON object per command instead\n\n"
-               "Exit status: 0 every command got a reply; 1 a reply was \"?\" (refused);\n"
-               "2 bad usage; 3 a reply did not come in time; 4 the port could not be opened.\n")
+    return (QStringLiteral("Usage: zeva-control [--com1 DEVICE] [--com2 DEVICE] [--log FILE]\n"
+                           "       zeva-control --send TEXT [--send TEXT ...] [--query NAME] "
+                           "[--power on|off]\n"
+                           "                    [--com1 DEVICE] [--port 1|2] [--speed 19200|9600]\n"
+                           "                    [--timeout MS] [--json]\n"
+                           "       zeva-control --list-ports\n"
+                           "Remote-control panel for the projector on a serial line.\n\n") +
+            usageLines(Section::Window) +
+            QStringLiteral(
+                "\nScripting (no window): each command goes out with a CR, in order; one line per\n"
+                "command is printed: the command, the reply as the RXD line shows it, and the\n"
+                "decoded status when there is one. A panel already running on the device sends\n"
+                "the commands for the script, as if they were typed into its command entry.\n") +
+            usageLines(Section::Script) +
+            QStringLiteral(
+                "\nExit status: 0 every command got a reply; 1 a reply was \"?\" (refused);\n"
+                "2 bad usage; 3 a reply did not come in time; 4 the port could not be opened.\n"))
         .arg(defaultDevice(1), defaultDevice(2))
         .arg(kDefaultReplyTimeoutMs);
 }

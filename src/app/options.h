@@ -2,6 +2,8 @@
 // The command line: which devices stand behind COM1 and COM2, a listing of the ports there are,
 // commands to send from a script, or the file the window logs its history to. Nothing else is
 // configurable.
+#include "link/line_settings.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +21,7 @@ struct Options {
     // Scripted use: command texts without their CR, in command-line order. Non-empty: no window.
     QStringList sends;
     int port = 1; // which of COM1 and COM2
-    QString settings = QStringLiteral("19200,N,8,1");
+    QString settings = settingsForSpeed(kStartSpeed);
     int timeoutMs = kDefaultReplyTimeoutMs;
     bool json = false;
 

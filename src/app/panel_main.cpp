@@ -28,8 +28,9 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
         }
         form.attachLog(log);
     }
-    quitOnTerminationSignals(&form, [&form] { form.Command16_Click(); });
+    onTerminationSignals(&form, [&form] { form.endBySignal(); });
     form.Form_Load();
+    if (form.endingBySignal()) return 0; // a signal came while a box of the start-up was open
     // Scripts hand their commands to this window while it holds the port.
     HandoverServer handover(windowQueues(form));
     handover.listen(options.com1);

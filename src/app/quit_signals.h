@@ -1,9 +1,12 @@
 #pragma once
-// SIGTERM and SIGINT end the panel as END does, so that the port is closed and its lock file
-// removed instead of being left behind by the default action.
+// SIGTERM and SIGINT become a call on the event loop instead of the default action, so that a
+// program ends tidily (ports closed, lock files and sockets removed). A signal handler may only
+// write a byte: it goes down a pipe that the event loop watches.
 #include <functional>
 
 class QObject;
 
-// Runs `quit` on the event loop of `context`'s thread when either signal arrives. Call once.
-void quitOnTerminationSignals(QObject* context, std::function<void()> quit);
+// Runs `handler` on the event loop of `context`'s thread when either signal arrives; a signal
+// that comes before the loop runs waits for it. Call once. False when no pipe could be made
+// (the default action then stays).
+bool onTerminationSignals(QObject* context, std::function<void()> handler);

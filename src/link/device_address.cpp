@@ -60,3 +60,15 @@ DeviceAddressResult parseDeviceAddress(const QString& text)
     a.port = quint16(port);
     return {a, {}};
 }
+
+std::pair<QString, QString> fallbackDevices(const QString& devDirectory)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(devDirectory);
+    return {QStringLiteral("COM1"), QStringLiteral("COM2")};
+#else
+    const QString dir =
+        devDirectory.endsWith(QLatin1Char('/')) ? devDirectory : devDirectory + QLatin1Char('/');
+    return {dir + QLatin1String("ttyS0"), dir + QLatin1String("ttyS1")};
+#endif
+}

@@ -4,6 +4,7 @@
 // settings travel too). These are the forms other serial tools already use.
 #include <QString>
 #include <optional>
+#include <utility>
 
 struct DeviceAddress {
     enum class Kind { Local, RawTcp, Rfc2217 };
@@ -21,3 +22,7 @@ struct DeviceAddressResult {
 };
 
 DeviceAddressResult parseDeviceAddress(const QString& text);
+
+// The platform's first two serial ports, behind COM1 and COM2 when nothing better is known:
+// ttyS0 and ttyS1 in `devDirectory`, or COM1 and COM2 on Windows.
+std::pair<QString, QString> fallbackDevices(const QString& devDirectory = QStringLiteral("/dev"));

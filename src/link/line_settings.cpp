@@ -51,3 +51,8 @@ LineSettingsResult parseLineSettings(const QString& text)
     s.stopBits = *stop;
     return {s, {}};
 }
+
+QString settingsForSpeed(qint32 baud)
+{
+    return QStringLiteral("%1,N,8,1").arg(baud);
+}

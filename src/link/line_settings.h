@@ -17,3 +17,8 @@ struct LineSettingsResult {
 };
 
 LineSettingsResult parseLineSettings(const QString& text);
+
+// The settings strings the panel gives the line: the speed, no parity, 8 data bits, 1 stop bit
+// (19200 gives "19200,N,8,1").
+QString settingsForSpeed(qint32 baud);
+inline constexpr qint32 kStartSpeed = 19200; // the speed the window opens the line at

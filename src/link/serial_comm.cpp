@@ -33,11 +33,8 @@ int lookUpError(const QString& path)
 
 SerialComm::SerialComm(QObject* parent) : QObject(parent)
 {
-#ifdef Q_OS_WIN
-    setDevices(QStringLiteral("COM1"), QStringLiteral("COM2"));
-#else
-    setDevices(QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1"));
-#endif
+    const auto [com1, com2] = fallbackDevices();
+    setDevices(com1, com2);
     line_ = *parseLineSettings(settings_).settings;
     connect(&reconnector_, &Reconnector::attempt, this, &SerialComm::onReconnectAttempt);
 }

@@ -83,7 +83,7 @@ class SerialComm : public QObject
     bool reopening_ = false; // a silent attempt of the reconnector is under way
     int commPort_ = 1;
     QString devices_[2];
-    QString settings_ = QStringLiteral("9600,N,8,1");
+    QString settings_ = settingsForSpeed(9600); // the control's own default until set
     LineSettings line_;
     int commEvent_ = 0;
     std::optional<QSerialPort::SerialPortError> injectedFailure_;

@@ -1,5 +1,7 @@
 #include "ports/default_devices.h"
 
+#include "link/device_address.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -7,12 +9,6 @@
 
 namespace
 {
-
-// "ttyUSB2" before "ttyUSB10".
-bool numberedLess(const QString& a, const QString& b)
-{
-    return a.size() != b.size() ? a.size() < b.size() : a < b;
-}
 
 QStringList entries(const QDir& dir, const QString& pattern)
 {
@@ -22,6 +18,21 @@ QStringList entries(const QDir& dir, const QString& pattern)
 }
 
 } // namespace
+
+bool numberedLess(const QString& a, const QString& b)
+{
+    const auto split = [](const QString& s) {
+        qsizetype i = s.size();
+        while (i > 0 && s.at(i - 1).isDigit())
+            --i;
+        return std::pair{s.left(i), s.mid(i)};
+    };
+    const auto [stemA, numA] = split(a);
+    const auto [stemB, numB] = split(b);
+    if (stemA != stemB) return stemA < stemB;
+    if (numA.size() != numB.size()) return numA.size() < numB.size();
+    return numA < numB;
+}
 
 QStringList serialDevicesIn(const QString& devDirectory)
 {
@@ -45,19 +56,17 @@ QStringList serialDevicesIn(const QString& devDirectory)
         for (const QString& name : names)
             take(dev.filePath(name));
     }
-    take(dev.filePath(QStringLiteral("ttyS0")));
+    take(fallbackDevices(devDirectory).first);
     return found;
 }
 
 DefaultDevices defaultDevices(const QString& devDirectory)
 {
+    const auto [com1, com2] = fallbackDevices(devDirectory);
 #ifdef Q_OS_WIN
-    Q_UNUSED(devDirectory);
-    return {QStringLiteral("COM1"), QStringLiteral("COM2")};
+    return {com1, com2};
 #else
     const QStringList found = serialDevicesIn(devDirectory);
-    const QDir dev(devDirectory);
-    return {found.value(0, dev.filePath(QStringLiteral("ttyS0"))),
-            found.value(1, dev.filePath(QStringLiteral("ttyS1")))};
+    return {found.value(0, com1), found.value(1, com2)};
 #endif
 }

@@ -13,6 +13,8 @@ struct DefaultDevices {
 
 inline constexpr const char* kDevDirectory = "/dev";
 
+// "ttyS2" before "ttyS10": the leading text, then the trailing number as a number.
+bool numberedLess(const QString& a, const QString& b);
 // The serial devices found, each once (a by-id link and its target count as one), in order.
 QStringList serialDevicesIn(const QString& devDirectory = QLatin1String(kDevDirectory));
 DefaultDevices defaultDevices(const QString& devDirectory = QLatin1String(kDevDirectory));

@@ -1,5 +1,7 @@
 #include "ports/list_ports.h"
 
+#include "ports/default_devices.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -16,22 +18,6 @@ QString printable(const QString& text)
         if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
             c = QLatin1Char('?');
     return out.trimmed();
-}
-
-// "ttyS2" before "ttyS10": compare the leading text, then the trailing number as a number.
-bool pathLess(const QString& a, const QString& b)
-{
-    const auto split = [](const QString& s) {
-        qsizetype i = s.size();
-        while (i > 0 && s.at(i - 1).isDigit())
-            --i;
-        return std::pair{s.left(i), s.mid(i)};
-    };
-    const auto [stemA, numA] = split(a);
-    const auto [stemB, numB] = split(b);
-    if (stemA != stemB) return stemA < stemB;
-    if (numA.size() != numB.size()) return numA.size() < numB.size();
-    return numA < numB;
 }
 
 void appendField(QString& out, const char* label, const QString& value)
@@ -107,8 +93,9 @@ QString formatPortList(QList<PortRecord> ports, const QStringList& comDevices)
                               "zeva-control --list-ports again, or pass any device path with "
                               "--com1 DEVICE.\n") +
                comLines(comDevices);
-    std::sort(ports.begin(), ports.end(),
-              [](const PortRecord& a, const PortRecord& b) { return pathLess(a.path, b.path); });
+    std::sort(ports.begin(), ports.end(), [](const PortRecord& a, const PortRecord& b) {
+        return numberedLess(a.path, b.path);
+    });
     QString out = QStringLiteral("Serial ports (pass the path or its by-id link to --com1 or "
                                  "--com2):\n");
     for (PortRecord& port : ports) {

@@ -52,6 +52,7 @@ void Form1::setMessageBoxHook(MessageBoxHook hook)
 
 void Form1::showWarning(const QString& text)
 {
+    if (endingBySignal_) return; // the program is ending: a box would only hold it up
     const QString title = QCoreApplication::applicationName();
     if (messageBoxHook()) {
         messageBoxHook()(text, title);

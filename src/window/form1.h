@@ -3,6 +3,7 @@
 // drive them directly; fields carry the names the whole program uses.
 #include "history/command_recall.h"
 #include "history/history.h"
+#include "link/line_settings.h"
 #include "link/serial_comm.h"
 #include "script/exchange_queue.h"
 
@@ -41,11 +42,14 @@ class Form1 : public QWidget
     void Form_Load();
     void Option1_Click() { selectPort(1); }
     void Option2_Click() { selectPort(2); }
-    void Option3_Click() { selectSpeed(QStringLiteral("19200,N,8,1")); }
-    void Option4_Click() { selectSpeed(QStringLiteral("9600,N,8,1")); }
+    void Option3_Click() { selectSpeed(settingsForSpeed(19200)); }
+    void Option4_Click() { selectSpeed(settingsForSpeed(9600)); }
     void Command33_Click();
     void Timer3_Timer();
     void Command16_Click();
+    // SIGTERM or SIGINT: END at once, even while a message box is open.
+    void endBySignal();
+    bool endingBySignal() const { return endingBySignal_; }
     // The serial layer reopened a lost line by itself.
     void MSComm1_Reconnected();
 
@@ -167,6 +171,7 @@ class Form1 : public QWidget
     QHash<const QObject*, const AdjusterRow*> adjusterOf_;
     const AdjusterRow* heldRow_ = nullptr; // the adjuster whose release is still due
     QPointer<HistoryWindow> historyWindow_;
+    bool endingBySignal_ = false;
     qsizetype replyStart_ = 0;      // where the reply to LastCommand begins in RxBuffer
     bool handedOver_ = false;       // LastCommand was handed over; its end is still due
     Intervals designedIntervals_{}; // what the operator's presses had set before it

@@ -3,12 +3,14 @@
 #include "panel/views.h"
 #include "window/form1.h"
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
 
 void Form1::Form_Load()
 {
-    PortSettings = QStringLiteral("19200,N,8,1");
+    PortSettings = settingsForSpeed(kStartSpeed);
     centreWithDesignedHeight();
     setWindowHeightTwips(kCompactHeightTwips);
     HoldCode = 0;
@@ -102,6 +104,16 @@ void Form1::Timer3_Timer()
 {
     Frame8->hide();
     Timer3.stop();
+}
+
+void Form1::endBySignal()
+{
+    // The box may belong to start-up, before the event loop runs, where quitting the loop
+    // would not end its modal one: close the box itself.
+    endingBySignal_ = true;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget)) box->done(QMessageBox::Ok);
+    Command16_Click();
 }
 
 void Form1::Command16_Click()
