@@ -2,9 +2,11 @@
 // runs here on Qt Core alone; the window is loaded from its module only when it is wanted.
 #include "app/options.h"
 #include "app/panel_module.h"
+#include "app/quit_signals.h"
 #include "history/history_log.h"
 #include "ports/list_ports.h"
 #include "script/script_run.h"
+#include "script/serve_run.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -63,6 +65,14 @@ int main(int argc, char** argv)
                          qPrintable(options.logPath), qPrintable(*failure));
             return kUsageExitCode;
         }
+    }
+    if (options.serve) {
+        QCoreApplication app(argc, argv);
+        // The port is closed and its lock and the hand-over socket removed on the way out.
+        onTerminationSignals(&app, [] { QCoreApplication::quit(); });
+        return runServe({options.com1, options.com2, options.port, options.settings,
+                         options.logPath, options.pjlink, options.pjlinkPasswordFile,
+                         options.name});
     }
     if (!displayAvailable()) {
         std::fputs("zeva-control: no display available (set DISPLAY, run under xvfb-run, or set "

@@ -3,6 +3,7 @@
 #include "app/quit_signals.h"
 #include "history/history_log.h"
 #include "script/handover_server.h"
+#include "script/pjlink_server.h"
 #include "window/form1.h"
 #include "window/layout_builder.h"
 #include "window/window_exchange_line.h"
@@ -35,6 +36,16 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     HandoverServer handover(windowQueues(form));
     handover.listen(options.com1);
     handover.listen(options.com2);
+    // PJLink clients reach whichever port the window holds, behind the operator's exchanges.
+    if (!options.pjlink.isEmpty()) {
+        const PjlinkSetup setup{options.pjlink, options.pjlinkPasswordFile,
+                                pjlinkName(options.name, options.com1)};
+        if (const PjlinkStart pjlink = startPjlink(*windowQueue(form, {}, &form), setup, &form);
+            !pjlink.server) {
+            std::fprintf(stderr, "zeva-control: %s\n", qPrintable(pjlink.error));
+            return 1;
+        }
+    }
     form.show();
     form.control(QStringLiteral("Command17"))->setFocus();
     return app.exec();

@@ -174,7 +174,7 @@ std::optional<PjlinkAddress> parsePjlinkAddress(const QString& text)
     if (!m.hasMatch()) return std::nullopt;
     PjlinkAddress where;
     const uint port = m.captured(2).toUInt();
-    if (port == 0 || port > 65535) return std::nullopt;
+    if (port > 65535) return std::nullopt;
     where.port = quint16(port);
     QString host = m.captured(1);
     if (host.isEmpty()) return where;
@@ -267,4 +267,13 @@ PjlinkStart startPjlink(ExchangeQueue& queue, const PjlinkSetup& setup, QObject*
                 QStringLiteral("cannot serve PJLink on %1: %2").arg(setup.address, *failure)};
     }
     return {server, {}};
+}
+
+QByteArray pjlinkName(const QString& name, const QString& device)
+{
+    const QString text = name.isEmpty() ? QFileInfo(device).fileName() : name;
+    QByteArray ascii = text.left(kMaxPjlinkName).toLatin1();
+    for (char& c : ascii)
+        if (c < 0x20 || c > 0x7E) c = '?';
+    return ascii;
 }

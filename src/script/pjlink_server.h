@@ -14,8 +14,11 @@ class ExchangeQueue;
 class QTcpServer;
 class PjlinkConnection;
 
+// NAME ? is at most this long.
+inline constexpr qsizetype kMaxPjlinkName = 64;
+
 // Where to listen: "[ADDR:]PORT", ADDR an IPv4 address, an IPv6 one in brackets, or absent for
-// every address of the machine.
+// every address of the machine. Port 0 takes a free one.
 struct PjlinkAddress {
     QHostAddress address = QHostAddress::Any;
     quint16 port = 0;
@@ -30,6 +33,10 @@ struct PjlinkPassword {
     QString error;
 };
 PjlinkPassword readPjlinkPassword(const QString& path);
+
+// What NAME ? answers: `name`, else the device's file name, as printable ASCII ('?' for the
+// rest) of at most kMaxPjlinkName characters.
+QByteArray pjlinkName(const QString& name, const QString& device);
 
 // What the command line says of PJLink.
 struct PjlinkSetup {

@@ -11,14 +11,10 @@
 #include "status/decode.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <cstdio>
 
 namespace
 {
-
-// NAME ? is printable ASCII of at most 64 characters.
-constexpr qsizetype kMaxName = 64;
 
 void tell(const QString& message)
 {
@@ -62,16 +58,6 @@ class RecordedLine : public ExchangeLine
     QString command_;
 };
 
-QByteArray nameFor(const ServeJob& job)
-{
-    QString name = job.name;
-    if (name.isEmpty()) name = QFileInfo(job.port == 1 ? job.com1 : job.com2).fileName();
-    QByteArray ascii = name.left(kMaxName).toLatin1();
-    for (char& c : ascii)
-        if (c < 0x20 || c > 0x7E) c = '?';
-    return ascii;
-}
-
 class Server
 {
   public:
@@ -91,7 +77,12 @@ class Server
     HandoverServer handover_{[this](const QString&, QObject*) { return &queue_; }};
 };
 
-Server::Server(const ServeJob& job) : job_(job) {}
+Server::Server(const ServeJob& job) : job_(job)
+{
+    // Started just before the line sends it: the history names its sender.
+    QObject::connect(&queue_, &ExchangeQueue::started,
+                     [this](quint64, const QString& source) { history_.setNextSource(source); });
+}
 
 QString Server::portText() const
 {
@@ -134,8 +125,11 @@ int Server::run()
         tell(QStringLiteral("no private folder for the hand-over socket: scripts cannot hand "
                             "their commands to this server"));
     if (!job_.pjlinkAddress.isEmpty()) {
-        const PjlinkStart pjlink = startPjlink(
-            queue_, {job_.pjlinkAddress, job_.pjlinkPasswordFile, nameFor(job_)}, &queue_);
+        const PjlinkStart pjlink =
+            startPjlink(queue_,
+                        {job_.pjlinkAddress, job_.pjlinkPasswordFile,
+                         pjlinkName(job_.name, job_.port == 1 ? job_.com1 : job_.com2)},
+                        &queue_);
         if (!pjlink.server) {
             tell(pjlink.error);
             return 1;
