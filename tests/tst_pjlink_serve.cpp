@@ -3,6 +3,7 @@
 // PJLink behind its operator's press.
 #include "form_harness.h"
 #include "panel/command_table.h"
+#include "script/headless_exchange.h"
 #include "script/pjlink_server.h"
 #include "sim_process.h"
 #include "window/window_exchange_line.h"
@@ -20,11 +21,12 @@ class TstPjlinkServe : public QObject
     Q_OBJECT
 
   private Q_SLOTS:
-    void initTestCase();
     void packageClient_data();
     void packageClient();
     void passwordFileOnlyForItsOwner();
     void windowServesBehindOperator();
+    void connectionBounds_data();
+    void connectionBounds();
 };
 
 namespace
@@ -88,6 +90,14 @@ QByteArray readLine(QTcpSocket& client)
     return line;
 }
 
+bool haveClient()
+{
+    QProcess node;
+    node.start(QStringLiteral("node"), {"--version"});
+    return node.waitForFinished(5000) && node.exitCode() == 0 &&
+           QFile::exists(kClientDir + QStringLiteral("/node_modules/pjlink"));
+}
+
 QString passwordFile(const QTemporaryDir& dir, const QByteArray& password, QFile::Permissions p)
 {
     QFile file(dir.filePath(QStringLiteral("pjlink-password")));
@@ -98,15 +108,6 @@ QString passwordFile(const QTemporaryDir& dir, const QByteArray& password, QFile
 }
 
 } // namespace
-
-void TstPjlinkServe::initTestCase()
-{
-    QProcess node;
-    node.start(QStringLiteral("node"), {"--version"});
-    const bool haveNode = node.waitForFinished(5000) && node.exitCode() == 0;
-    if (!haveNode || !QFile::exists(kClientDir + QStringLiteral("/node_modules/pjlink")))
-        QSKIP("node or the npm package pjlink is missing: run scripts/npm-deps.sh");
-}
 
 void TstPjlinkServe::packageClient_data()
 {
@@ -148,6 +149,7 @@ void TstPjlinkServe::packageClient()
     QFETCH(QString, clientPassword);
     QFETCH(QStringList, operations);
     QFETCH(QStringList, expected);
+    if (!haveClient()) QSKIP("node or the npm package pjlink is missing: run scripts/npm-deps.sh");
     SimProcess sim({"--transition-ms", QString::number(kCountDownMs)});
     QTemporaryDir dir;
     QStringList extra{"--name", "hall-3"};
@@ -197,6 +199,50 @@ void TstPjlinkServe::windowServesBehindOperator()
     for (quint64 seq = h.firstSeq(); seq < h.endSeq(); ++seq)
         if (h.entry(seq).kind == EntryKind::Tx) sources << h.source(h.entry(seq));
     QCOMPARE(sources, (QStringList{"operator", "pjlink 127.0.0.1"}));
+}
+
+void TstPjlinkServe::connectionBounds_data()
+{
+    QTest::addColumn<int>("others"); // clients connected before this one
+    QTest::addColumn<QByteArray>("send");
+    QTest::addColumn<QByteArray>("answer"); // after the greeting; empty: the server closes
+    QTest::newRow("the 17th client") << 16 << QByteArray() << QByteArray();
+    QTest::newRow("the 16th client") << 15 << QByteArray("%1CLSS ?\r") << QByteArray("%1CLSS=1\r");
+    QTest::newRow("silent client") << 0 << QByteArray() << QByteArray();
+    QTest::newRow("line too long") << 0 << QByteArray(136, 'x') << QByteArray();
+    QTest::newRow("not ASCII") << 0 << QByteArray("%1NAME \xe9\r") << QByteArray();
+    QTest::newRow("line not open") << 0 << QByteArray("%1POWR ?\r") << QByteArray("%1POWR=ERR3\r");
+    QTest::newRow("unknown command")
+        << 0 << QByteArray("%1ABCD ?\r") << QByteArray("%1ABCD=ERR1\r");
+}
+
+// A server must survive any client: bounded clients, lines and silence.
+void TstPjlinkServe::connectionBounds()
+{
+    QFETCH(int, others);
+    QFETCH(QByteArray, send);
+    QFETCH(QByteArray, answer);
+    HeadlessExchange line; // never opened
+    ExchangeQueue queue(line);
+    PjlinkServer server(queue, {"n", "i"}, {});
+    server.setIdleMs(300);
+    QVERIFY(!server.listen({QHostAddress::LocalHost, 0}));
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i <= others; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(clients.back()->waitForConnected(2000));
+        if (i < others) QCOMPARE(readLine(*clients.back()), QByteArray("PJLINK 0\r"));
+    }
+    QTcpSocket& client = *clients.back();
+    const bool refused = others == PjlinkServer::kMaxClients;
+    if (!refused) QCOMPARE(readLine(client), QByteArray("PJLINK 0\r"));
+    client.write(send);
+    if (!answer.isEmpty())
+        QCOMPARE(readLine(client), answer);
+    else
+        QVERIFY(waitUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
+    QCOMPARE(server.clientCount(), qMin(others + (answer.isEmpty() ? 0 : 1), 16));
 }
 
 QTEST_MAIN(TstPjlinkServe)
