@@ -18,8 +18,6 @@ enum Step : uint8_t { Deliver, DeliverToo, Timer2Tick, Timer4Tick, Send, Flood, 
 // A flood hands in its piece repeated to at least this many bytes: past the buffer's bound.
 constexpr qsizetype kFloodBytes = kMaxRenderedChars + 1000;
 
-const QString kTimeOutMark = QStringLiteral(" X X X X");
-
 // What the handlers must leave behind, tracked beside the window. The reply is what arrived
 // since the last transmission or since the reply window ended; the status comes from the
 // decoding model fed its rendering, so a reply is read from its own first character whatever
