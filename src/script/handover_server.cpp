@@ -134,7 +134,9 @@ void HandoverServer::answer(const ExchangeQueue* queue, quint64 queueId, const E
 void HandoverServer::cancel(const QLocalSocket* client, std::optional<quint64> wireId)
 {
     pending_.removeIf([&](const Pending& p) {
-        if (p.client != client || (wireId && p.wireId != *wireId)) return false;
+        // A request whose script is gone, however it went, is waited for by nobody.
+        const bool orphan = !p.client;
+        if (!orphan && (p.client != client || (wireId && p.wireId != *wireId))) return false;
         p.queue->cancel(p.queueId);
         return true;
     });

@@ -94,7 +94,9 @@ class Form1 : public QWidget
     HistoryWindow* historyWindow() const;
     void attachLog(HistoryLog& log);
 
-    // Fields.
+    // Fields, with the names the whole program uses. Public for the tests, the benchmarks and
+    // the fuzz target, which drive the designed steps; other senders never touch them and go
+    // through the exchange interface above.
     QString PortSettings;
     QString LastCommand;
     QString RxBuffer;
@@ -112,7 +114,6 @@ class Form1 : public QWidget
     QTimer Timer3;
     QTimer Timer4;
     ExchangeHistory history;
-    CommandRecall sentCommands; // Up and Down in Text1
 
     QPointer<QLabel> Label11;
     QPointer<QLabel> Label12;
@@ -175,6 +176,8 @@ class Form1 : public QWidget
     qsizetype replyStart_ = 0;      // where the reply to LastCommand begins in RxBuffer
     bool handedOver_ = false;       // LastCommand was handed over; its end is still due
     Intervals designedIntervals_{}; // what the operator's presses had set before it
+    CommandRecall sentCommands;     // Up and Down in Text1
+    bool replyHeld_ = false; // RxBuffer holds a handed-over reply whose window ended at its CR
 };
 
 // Enabling a running timer leaves its count alone; enabling a stopped one starts it.

@@ -1,7 +1,6 @@
 // The one send step of every sender, and the window's side of the road that handed-over
 // commands take: they go through Hyouji like a typed one, so the monitor and everything that
 // reads the transaction see them as the operator's own.
-#include "link/serial_comm.h"
 #include "window/form1.h"
 
 namespace
@@ -18,6 +17,8 @@ void Form1::sendCommand(const QString& command, std::optional<Intervals> interva
     // An operator's command goes out at once; a handed-over exchange still running ends here,
     // before the intervals, so that it takes nothing of this one with it.
     endHandedOver(ExchangeOutcome::Interrupted, RxBuffer.mid(replyStart_));
+    // A handed-over reply window that ended at its CR is over by the next command at the latest.
+    if (replyHeld_) forgetReceived();
     if (intervals) {
         Timer2.setInterval(intervals->replyWindowMs);
         Timer4.setInterval(intervals->clearDelayMs);
@@ -52,7 +53,9 @@ void Form1::checkHandedOverReply()
     const qsizetype cr = reply.indexOf(QLatin1Char('\r'));
     if (cr < 0) return;
     // The reply window ends at the CR (below), so the next command need not wait out the rest
-    // of it. What was received stays: a piece after the CR is decoded with its reply, not alone.
+    // of it. What was received stays until the next command: a piece after the CR is decoded
+    // with its reply, not alone.
+    replyHeld_ = true;
     endHandedOver(ExchangeOutcome::Replied, reply.left(cr + 1));
 }
 

@@ -82,6 +82,7 @@ void Form1::forgetReceived()
 {
     RxBuffer.clear();
     replyStart_ = 0;
+    replyHeld_ = false;
 }
 
 void Form1::Timer4_Timer()

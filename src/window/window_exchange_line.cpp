@@ -25,8 +25,10 @@ bool WindowExchangeLine::busy() const
 
 void WindowExchangeLine::start(const QString& command, int replyWindowMs)
 {
-    mine_ = true;
+    // Whatever the send step ends of an earlier exchange is not this one's end.
+    mine_ = false;
     form_.sendHandedOver(command, replyWindowMs);
+    mine_ = true;
 }
 
 HandoverServer::QueueFor windowQueues(Form1& form)
