@@ -2,7 +2,8 @@
 // the test as the projector. Each row is a sequence of steps on both ends.
 #include "form_harness.h"
 #include "panel/command_table.h"
-#include "window/handover_server.h"
+#include "script/handover_server.h"
+#include "window/window_exchange_line.h"
 
 #include <QLabel>
 #include <QProcess>
@@ -138,7 +139,7 @@ void TestHandover::rules()
     QFETCH(QByteArray, stray);
     QFETCH(Steps, steps);
     auto panel = std::make_unique<FormHarness>();
-    auto server = std::make_unique<HandoverServer>(*panel->form);
+    auto server = std::make_unique<HandoverServer>(windowQueues(*panel->form));
     QVERIFY(server->listen(panel->peer.slavePath()));
     // In pieces that the pty takes whole, while the window reads them.
     for (qsizetype at = 0; at < stray.size(); at += 1000)
