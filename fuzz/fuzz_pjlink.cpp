@@ -101,6 +101,74 @@ void checkRequest(const QByteArray& line, const PjlinkRequest& r)
     FUZZ_CHECK(answer.startsWith('%') && answer.endsWith("=" + r.error + '\r'), detail);
 }
 
+// The conversation beside the session: its own framing of the client's bytes, the digest, the
+// requests and their runs.
+struct Model {
+    explicit Model(const QByteArray& password)
+        : session(password, kSalt), authenticated(password.isEmpty())
+    {
+    }
+    // False once the connection ends; `before` is what next() was given, `input` what it left.
+    bool check(const PjlinkSession::Step& s, const QByteArray& before, const QByteArray& input);
+    bool closed(const QByteArray& before) const;
+    bool lineEnded(const PjlinkSession::Step& s);
+
+    PjlinkSession session;
+    bool authenticated;
+    QByteArray line;
+    Projector projector;
+    PjlinkDevice device{"name", "info"};
+};
+
+qsizetype limitFor(bool authenticated)
+{
+    return PjlinkSession::kMaxLine + (authenticated ? 0 : 32);
+}
+
+// Nothing of the closing piece is taken: the model reads up to its first CR.
+bool Model::closed(const QByteArray& before) const
+{
+    const qsizetype cr = before.indexOf('\r');
+    QByteArray seen = line + (cr < 0 ? before : before.left(cr));
+    seen.replace("\n", "");
+    const bool bad = std::any_of(seen.cbegin(), seen.cend(), nonPrintable);
+    FUZZ_CHECK(bad || seen.size() > limitFor(authenticated), QString::fromLatin1(seen.toHex()));
+    return false;
+}
+
+bool Model::check(const PjlinkSession::Step& s, const QByteArray& before, const QByteArray& input)
+{
+    if (s.kind == PjlinkSession::Kind::Close) return closed(before);
+    line += before.left(before.size() - input.size());
+    if (s.kind != PjlinkSession::Kind::NeedMore) return lineEnded(s);
+    FUZZ_CHECK(input.isEmpty(), QString::fromLatin1(before.toHex()));
+    return true;
+}
+
+bool Model::lineEnded(const PjlinkSession::Step& s)
+{
+    line.replace("\n", "");
+    const bool ended = line.endsWith('\r');
+    line.chop(ended ? 1 : 0);
+    const bool bad = std::any_of(line.cbegin(), line.cend(), nonPrintable);
+    FUZZ_CHECK(ended && !bad && line.size() <= limitFor(authenticated),
+               QString::fromLatin1(line.toHex()));
+    if (!authenticated) {
+        const bool right = line.left(32).toLower() == kDigest;
+        FUZZ_CHECK(right == (s.kind != PjlinkSession::Kind::Refused), line);
+        if (!right) return false;
+        authenticated = true;
+        line.remove(0, 32);
+    }
+    FUZZ_CHECK((s.kind == PjlinkSession::Kind::Nothing) == line.isEmpty(), line);
+    if (s.kind == PjlinkSession::Kind::Request) {
+        checkRequest(line, s.request);
+        if (s.request.row) checkRun(*s.request.row, projector, device);
+    }
+    line.clear();
+    return true;
+}
+
 } // namespace
 
 void fuzzPjlink(const uint8_t* data, size_t size)
@@ -111,53 +179,17 @@ void fuzzPjlink(const uint8_t* data, size_t size)
     const QByteArray all(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     const qsizetype split = all.indexOf('\0');
     const QByteArray client = split < 0 ? all : all.left(split);
-    Projector projector;
-    if (split >= 0) projector.replies = all.mid(split + 1).split('\r');
-    for (QByteArray& r : projector.replies)
+    Model model{password ? kPassword : QByteArray()};
+    if (split >= 0) model.projector.replies = all.mid(split + 1).split('\r');
+    for (QByteArray& r : model.projector.replies)
         r += '\r';
-    if (!projector.replies.isEmpty()) projector.replies.last().chop(1); // no CR came
-
-    PjlinkDevice device{"name", "info"};
-    PjlinkSession session(password ? kPassword : QByteArray(), kSalt);
-    bool authenticated = !password;
-    QByteArray line; // the model's own framing, beside the session's
+    if (!model.projector.replies.isEmpty()) model.projector.replies.last().chop(1); // no CR came
     for (qsizetype at = 0; at < client.size(); at += piece) {
         QByteArray input = client.mid(at, piece);
         while (!input.isEmpty()) {
             const QByteArray before = input;
-            const PjlinkSession::Step s = session.next(input);
-            const qsizetype limit = PjlinkSession::kMaxLine + (authenticated ? 0 : 32);
-            if (s.kind == PjlinkSession::Kind::Close) {
-                // Nothing of the closing piece is taken: the model reads up to its first CR.
-                const qsizetype cr = before.indexOf('\r');
-                QByteArray seen = line + (cr < 0 ? before : before.left(cr));
-                seen.replace("\n", "");
-                const bool bad = std::any_of(seen.cbegin(), seen.cend(), nonPrintable);
-                return FUZZ_CHECK(bad || seen.size() > limit, QString::fromLatin1(seen.toHex()));
-            }
-            line += before.left(before.size() - input.size());
-            if (s.kind == PjlinkSession::Kind::NeedMore) {
-                FUZZ_CHECK(input.isEmpty(), QString::fromLatin1(before.toHex()));
-                break;
-            }
-            line.replace("\n", "");
-            const bool ended = line.endsWith('\r');
-            line.chop(ended ? 1 : 0);
-            const bool bad = std::any_of(line.cbegin(), line.cend(), nonPrintable);
-            FUZZ_CHECK(ended && !bad && line.size() <= limit, QString::fromLatin1(line.toHex()));
-            if (!authenticated) {
-                const bool right = line.left(32).toLower() == kDigest;
-                FUZZ_CHECK(right == (s.kind != PjlinkSession::Kind::Refused), line);
-                if (!right) return;
-                authenticated = true;
-                line.remove(0, 32);
-            }
-            FUZZ_CHECK((s.kind == PjlinkSession::Kind::Nothing) == line.isEmpty(), line);
-            if (s.kind == PjlinkSession::Kind::Request) {
-                checkRequest(line, s.request);
-                if (s.request.row) checkRun(*s.request.row, projector, device);
-            }
-            line.clear();
+            const PjlinkSession::Step s = model.session.next(input);
+            if (!model.check(s, before, input)) return;
         }
     }
 }
