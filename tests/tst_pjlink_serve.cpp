@@ -24,7 +24,8 @@ class TstPjlinkServe : public QObject
     void packageClient_data();
     void packageClient();
     void passwordFileOnlyForItsOwner();
-    void windowServesBehindOperator();
+    void windowServesPjlink_data();
+    void windowServesPjlink();
     void connectionBounds_data();
     void connectionBounds();
 };
@@ -174,31 +175,47 @@ void TstPjlinkServe::passwordFileOnlyForItsOwner()
     QVERIFY(serve.readAllStandardError().contains("only its owner may read"));
 }
 
-// A PJLink request waits for the operator's exchange, goes out after it, and is named in the
-// history by its client.
-void TstPjlinkServe::windowServesBehindOperator()
+void TstPjlinkServe::windowServesPjlink_data()
 {
+    QTest::addColumn<bool>("pressFirst");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QStringList>("senders");
+    QTest::newRow("behind the operator's press")
+        << true << QByteArray("%1INPT=21\r") << QStringList{"operator", "pjlink 127.0.0.1"};
+    QTest::newRow("interrupted by a press")
+        << false << QByteArray("%1INPT=ERR3\r") << QStringList{"pjlink 127.0.0.1", "operator"};
+}
+
+// A PJLink request waits for the operator's exchange and goes out after it; a press while it
+// is out ends it. The history names each command's sender.
+void TstPjlinkServe::windowServesPjlink()
+{
+    QFETCH(bool, pressFirst);
+    QFETCH(QByteArray, answer);
+    QFETCH(QStringList, senders);
     FormHarness panel;
     PjlinkServer server(*windowQueue(*panel.form, {}, panel.form.get()), {"w", "i"}, {});
     QVERIFY(!server.listen({QHostAddress::LocalHost, 0}));
-    panel.form->Command_Click(*findCommandRow(u"Command44")); // STATUS: 2 s reply window
-    QCOMPARE(panel.sent(4), QByteArray("CR0\r"));
-    QVERIFY(panel.reply("80\r"));
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, server.port());
     QCOMPARE(readLine(client), QByteArray("PJLINK 0\r"));
+    const auto press = [&] { panel.form->Command_Click(*findCommandRow(u"Command44")); };
+    if (pressFirst) press(); // STATUS: a reply window of 2 s
+    if (pressFirst) QVERIFY(panel.reply("80\r"));
     client.write("%1INPT ?\r");
-    QVERIFY(!waitUntil([&] { return client.bytesAvailable() > 0; }, 1000)); // behind the press
+    if (pressFirst) QVERIFY(!waitUntil([&] { return client.bytesAvailable() > 0; }, 1000));
     QByteArray sent; // the window's timers must run meanwhile
-    QVERIFY(waitUntil([&] { return (sent += panel.peer.read(1, 1)).size() >= 4; }, 3000));
-    QCOMPARE(sent, QByteArray("CR1\r"));
-    QVERIFY(panel.reply("2\r"));
-    QCOMPARE(readLine(client), QByteArray("%1INPT=21\r"));
+    QVERIFY(waitUntil([&] { return (sent += panel.peer.read(1, 1)).endsWith("CR1\r"); }, 3000));
+    if (pressFirst)
+        QVERIFY(panel.reply("2\r"));
+    else
+        press();
+    QCOMPARE(readLine(client), answer);
     const ExchangeHistory& h = panel.form->history;
     QStringList sources;
     for (quint64 seq = h.firstSeq(); seq < h.endSeq(); ++seq)
         if (h.entry(seq).kind == EntryKind::Tx) sources << h.source(h.entry(seq));
-    QCOMPARE(sources, (QStringList{"operator", "pjlink 127.0.0.1"}));
+    QCOMPARE(sources, senders);
 }
 
 void TstPjlinkServe::connectionBounds_data()
