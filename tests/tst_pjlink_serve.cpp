@@ -15,6 +15,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 class TstPjlinkServe : public QObject
 {
@@ -24,6 +25,7 @@ class TstPjlinkServe : public QObject
     void packageClient_data();
     void packageClient();
     void passwordFileOnlyForItsOwner();
+    void serveHandsOverAndReopens();
     void windowServesPjlink_data();
     void windowServesPjlink();
     void connectionBounds_data();
@@ -184,6 +186,35 @@ void TstPjlinkServe::windowServesPjlink_data()
         << true << QByteArray("%1INPT=21\r") << QStringList{"operator", "pjlink 127.0.0.1"};
     QTest::newRow("interrupted by a press")
         << false << QByteArray("%1INPT=ERR3\r") << QStringList{"pjlink 127.0.0.1", "operator"};
+}
+
+// A script hands its query to the server, which then loses the line and opens it again; all of
+// it on stderr and in the log.
+void TstPjlinkServe::serveHandsOverAndReopens()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("projector"));
+    const QString log = dir.filePath(QStringLiteral("history.log"));
+    auto sim = std::make_unique<SimProcess>(QStringList{"--hangup-after", "1", "--link", link});
+    ServeProcess serve(link, {"--log", log});
+    QProcess script;
+    script.start(program(), {"--query", "status", "--com1", link});
+    QVERIFY(script.waitForFinished(10000));
+    QCOMPARE(script.readAllStandardOutput(), QByteArray("CR0\t 8 0 CR \t Stand by\n"));
+    QByteArray err;
+    const auto said = [&](const char* text) {
+        return waitUntil(
+            [&] { return (err += serve.process().readAllStandardError()).contains(text); }, 10000);
+    };
+    QVERIFY2(said("the line was lost"), err.constData());
+    sim = std::make_unique<SimProcess>(QStringList{"--link", link});
+    QVERIFY2(said(": open again"), err.constData());
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray lines = file.readAll();
+    for (const char* entry :
+         {"\tTX\t C R 0 CR \t43 52 30 0D\t\tscript\n", "\tLOST\t", "\tRECONNECTED\t"})
+        QVERIFY2(lines.contains(entry), lines.constData());
 }
 
 // A PJLink request waits for the operator's exchange and goes out after it; a press while it
