@@ -49,7 +49,6 @@ class PjlinkServer : public QObject
 {
     Q_OBJECT
   public:
-    static constexpr int kDefaultPort = 4352;
     static constexpr int kMaxClients = 16;
     static constexpr int kIdleMs = 30000;
     // Answers a client does not read are bounded too: past this it is closed.
