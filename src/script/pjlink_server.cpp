@@ -79,7 +79,7 @@ PjlinkConnection::PjlinkConnection(PjlinkServer& server, QTcpSocket* socket)
 PjlinkConnection::~PjlinkConnection()
 {
     // Nothing is sent for a client that has gone.
-    if (queued_) server_.queue_.cancel(queued_);
+    if (queued_ && server_.queue_) server_.queue_->cancel(queued_);
 }
 
 void PjlinkConnection::readRequests()
@@ -125,13 +125,14 @@ void PjlinkConnection::runNext()
 {
     const std::optional<QString> command = run_->nextCommand();
     if (!command) return finish(run_->answer());
-    queued_ = server_.queue_.submit(*command, run_->row().replyWindowMs, source_,
-                                    [this](const ExchangeAnswer& a) {
-                                        queued_ = 0;
-                                        const bool replied = a.outcome == ExchangeOutcome::Replied;
-                                        run_->take(replied ? std::optional(a.reply) : std::nullopt);
-                                        runNext();
-                                    });
+    if (!server_.queue_) return finish("ERR3"); // the program is ending
+    queued_ = server_.queue_->submit(
+        *command, run_->row().replyWindowMs, source_, [this](const ExchangeAnswer& a) {
+            queued_ = 0;
+            const bool replied = a.outcome == ExchangeOutcome::Replied;
+            run_->take(replied ? std::optional(a.reply) : std::nullopt);
+            runNext();
+        });
 }
 
 void PjlinkConnection::finish(const QByteArray& answer)
@@ -185,7 +186,7 @@ std::optional<PjlinkAddress> parsePjlinkAddress(const QString& text)
 
 PjlinkServer::PjlinkServer(ExchangeQueue& queue, PjlinkDevice device, QByteArray password,
                            QObject* parent)
-    : QObject(parent), queue_(queue), device_(std::move(device)), password_(std::move(password)),
+    : QObject(parent), queue_(&queue), device_(std::move(device)), password_(std::move(password)),
       server_(new QTcpServer(this))
 {
     connect(server_, &QTcpServer::newConnection, this, &PjlinkServer::accept);

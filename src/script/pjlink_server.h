@@ -3,14 +3,15 @@
 // everything queued before them, with the source "pjlink <address>". At most kMaxClients at
 // once (the rest are closed at once); a client that sends nothing for kIdleMs, a line that is
 // too long or a byte that is not printable ASCII ends that connection.
+#include "script/exchange_queue.h"
 #include "script/pjlink_table.h"
 
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <optional>
 
-class ExchangeQueue;
 class QTcpServer;
 class PjlinkConnection;
 
@@ -70,7 +71,8 @@ class PjlinkServer : public QObject
     friend class PjlinkConnection;
     void accept();
 
-    ExchangeQueue& queue_;
+    // Guarded: the queue may go first when both belong to one owner.
+    QPointer<ExchangeQueue> queue_;
     PjlinkDevice device_;
     QByteArray password_;
     QTcpServer* server_;
