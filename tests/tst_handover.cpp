@@ -134,80 +134,96 @@ void TestHandover::rules_data()
         << "-" << QByteArray("C0B\rCR0\r") << "C0B: unanswered: the panel ended after sending it\n";
 }
 
-void TestHandover::rules()
-{
-    QFETCH(QByteArray, stray);
-    QFETCH(Steps, steps);
-    auto panel = std::make_unique<FormHarness>();
-    auto server = std::make_unique<HandoverServer>(windowQueues(*panel->form));
-    QVERIFY(server->listen(panel->peer.slavePath()));
-    // In pieces that the pty takes whole, while the window reads them.
-    for (qsizetype at = 0; at < stray.size(); at += 1000)
-        QVERIFY(panel->reply(stray.mid(at, 1000)));
+// The window with its hand-over on a pty, the scripts started against it, and what the
+// projector's end of the line has received.
+struct Scene {
+    std::unique_ptr<FormHarness> panel = std::make_unique<FormHarness>();
+    std::unique_ptr<HandoverServer> server =
+        std::make_unique<HandoverServer>(windowQueues(*panel->form));
     PtyPeer& peer = panel->peer;
     QByteArray wire;
     QProcess script;
     QProcess other;
-    for (const Step& step : steps) {
-        switch (step.op) {
-        case Op::Run:
-        case Op::Background: {
-            QProcess& p = step.op == Op::Run ? script : other;
-            p.start(program(), QString::fromLatin1(step.text).split(u' ') +
-                                   QStringList{"--com1", peer.slavePath()});
-            QVERIFY(p.waitForStarted(5000));
-            break;
-        }
-        case Op::Await: {
-            // Generous: a loaded machine may take seconds to start a program.
-            const bool came =
-                waitUntil([&] { return (wire += peer.read()).startsWith(step.text); }, 10000);
-            if (!came) qWarning() << script.readAllStandardError();
-            QVERIFY2(came, wire.constData());
-            QCOMPARE(wire, step.text);
-            break;
-        }
-        case Op::Reply:
-            QVERIFY(peer.write(step.text));
-            break;
-        case Op::Press:
-            panel->form->Command_Click(*findCommandRow(QString::fromLatin1(step.text)));
-            break;
-        case Op::Tick:
-            QVERIFY(waitUntil(
-                [&] { return panel->form->RxBuffer.endsWith(QString::fromLatin1(step.text)); }));
-            panel->form->Timer2_Timer();
-            break;
-        case Op::Sleep:
-            QTest::qWait(step.ms);
-            break;
-        case Op::CloseWindow:
-            // As the window ends on END or a termination signal: the port first, then the rest.
-            panel->form->Command16_Click();
-            server.reset();
-            panel->form.reset();
-            break;
-        case Op::ReplyWindowIs:
-            QVERIFY(panel->form->Timer2.isActive());
-            QCOMPARE(panel->form->Timer2.interval(), step.ms);
-            break;
-        }
+
+    void play(const Step& step);
+    void await(const QByteArray& bytes);
+};
+
+void Scene::play(const Step& step)
+{
+    Form1* form = panel->form.get();
+    switch (step.op) {
+    case Op::Run:
+    case Op::Background: {
+        QProcess& p = step.op == Op::Run ? script : other;
+        p.start(program(), QString::fromLatin1(step.text).split(u' ') +
+                               QStringList{"--com1", peer.slavePath()});
+        QVERIFY(p.waitForStarted(5000));
+        break;
     }
+    case Op::Await:
+        return await(step.text);
+    case Op::Reply:
+        QVERIFY(peer.write(step.text));
+        break;
+    case Op::Press:
+        form->Command_Click(*findCommandRow(QString::fromLatin1(step.text)));
+        break;
+    case Op::Tick:
+        QVERIFY(waitUntil([&] { return form->RxBuffer.endsWith(QString::fromLatin1(step.text)); }));
+        form->Timer2_Timer();
+        break;
+    case Op::Sleep:
+        QTest::qWait(step.ms);
+        break;
+    case Op::CloseWindow:
+        // As the window ends on END or a termination signal: the port first, then the rest.
+        form->Command16_Click();
+        server.reset();
+        panel->form.reset();
+        break;
+    case Op::ReplyWindowIs:
+        QVERIFY(form->Timer2.isActive());
+        QCOMPARE(form->Timer2.interval(), step.ms);
+        break;
+    }
+}
+
+void Scene::await(const QByteArray& bytes)
+{
+    // Generous: a loaded machine may take seconds to start a program.
+    const bool came = waitUntil([&] { return (wire += peer.read()).startsWith(bytes); }, 10000);
+    if (!came) qWarning() << script.readAllStandardError();
+    QVERIFY2(came, wire.constData());
+    QCOMPARE(wire, bytes);
+}
+
+void TestHandover::rules()
+{
+    QFETCH(QByteArray, stray);
+    QFETCH(Steps, steps);
+    Scene scene;
+    QVERIFY(scene.server->listen(scene.peer.slavePath()));
+    // In pieces that the pty takes whole, while the window reads them.
+    for (qsizetype at = 0; at < stray.size(); at += 1000)
+        QVERIFY(scene.panel->reply(stray.mid(at, 1000)));
+    for (const Step& step : steps) {
+        scene.play(step);
+        if (QTest::currentTestFailed()) return;
+    }
+    QProcess& script = scene.script;
     QVERIFY(waitUntil([&] { return script.state() == QProcess::NotRunning; }, 10000));
-    QVERIFY(waitUntil([&] { return other.state() == QProcess::NotRunning; }, 10000));
+    QVERIFY(waitUntil([&] { return scene.other.state() == QProcess::NotRunning; }, 10000));
     QTest::qWait(100); // nothing more goes out for a script that has ended
-    wire += peer.read();
-    QFETCH(int, exitCode);
-    QFETCH(QString, out);
-    QFETCH(QString, status);
-    QFETCH(QByteArray, received);
-    QFETCH(QString, says);
+    scene.wire += scene.peer.read();
     const QString err = QString::fromLatin1(script.readAllStandardError());
+    QFETCH(int, exitCode);
     QVERIFY2(script.exitCode() == exitCode, qPrintable(err));
-    QCOMPARE(err, says);
-    QCOMPARE(QString::fromLatin1(script.readAllStandardOutput()), out);
-    if (status != u"-") QCOMPARE(panel->form->Label25->text(), status);
-    QCOMPARE(wire, received);
+    QTEST(err, "says");
+    QTEST(QString::fromLatin1(script.readAllStandardOutput()), "out");
+    QFETCH(QString, status);
+    if (status != u"-") QCOMPARE(scene.panel->form->Label25->text(), status);
+    QTEST(scene.wire, "received");
 }
 
 QTEST_MAIN(TestHandover)

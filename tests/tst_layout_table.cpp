@@ -36,12 +36,6 @@ constexpr Band kBands[] = {
     {"lower", 6960, 8655},
 };
 
-bool takesFocus(ControlKind kind)
-{
-    return kind == ControlKind::Button || kind == ControlKind::Option ||
-           kind == ControlKind::TextBox;
-}
-
 } // namespace
 
 class TstLayoutTable : public QObject

@@ -1,5 +1,6 @@
 // The program's start: what needs no window (help, version, port listing, scripted commands)
 // runs here on Qt Core alone; the window is loaded from its module only when it is wanted.
+#include "app/log_option.h"
 #include "app/options.h"
 #include "app/panel_module.h"
 #include "app/quit_signals.h"
@@ -59,13 +60,8 @@ int main(int argc, char** argv)
     }
     // Tried before the window is loaded so that a log that cannot be written stops the start;
     // the window opens it again for itself.
-    if (!options.logPath.isEmpty()) {
-        if (const auto failure = HistoryLog().open(options.logPath)) {
-            std::fprintf(stderr, "zeva-control: cannot open the history log %s: %s\n",
-                         qPrintable(options.logPath), qPrintable(*failure));
-            return kUsageExitCode;
-        }
-    }
+    if (HistoryLog log; !options.logPath.isEmpty() && !openHistoryLog(log, options.logPath))
+        return kUsageExitCode;
     if (options.serve) {
         QCoreApplication app(argc, argv);
         // The port is closed and its lock and the hand-over socket removed on the way out.

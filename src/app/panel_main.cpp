@@ -1,4 +1,5 @@
 // The window's side of the program, in its own module (see panel_module.h).
+#include "app/log_option.h"
 #include "app/panel_module.h"
 #include "app/quit_signals.h"
 #include "history/history_log.h"
@@ -22,11 +23,7 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     form.MSComm1.setDevices(options.com1, options.com2);
     HistoryLog log;
     if (!options.logPath.isEmpty()) {
-        if (const auto failure = log.open(options.logPath)) {
-            std::fprintf(stderr, "zeva-control: cannot open the history log %s: %s\n",
-                         qPrintable(options.logPath), qPrintable(*failure));
-            return kUsageExitCode;
-        }
+        if (!openHistoryLog(log, options.logPath)) return kUsageExitCode;
         form.attachLog(log);
     }
     onTerminationSignals(&form, [&form] { form.endBySignal(); });

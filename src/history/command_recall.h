@@ -13,7 +13,6 @@ class CommandRecall
     // The text to show for Up or Down, given what the box shows now; nullopt: nothing to move to.
     std::optional<QString> older(const QString& current);
     std::optional<QString> newer();
-    qsizetype size() const { return commands_.size(); }
 
   private:
     QStringList commands_;

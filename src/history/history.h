@@ -72,7 +72,6 @@ class ExchangeHistory : public QObject
     quint64 firstSeq() const { return end_ - quint64(size_); }
     quint64 endSeq() const { return end_; }
     qsizetype size() const { return size_; }
-    qsizetype capacity() const { return capacity_; }
     bool contains(quint64 seq) const { return seq >= firstSeq() && seq < end_; }
     // Entries pushed out by newer ones since the start or the last clear().
     quint64 dropped() const { return dropped_; }

@@ -18,7 +18,6 @@ class HistoryLog : public QObject
 
     // Opens `path` for appending; the failure's description otherwise.
     std::optional<QString> open(const QString& path);
-    bool isOpen() const { return file_.isOpen(); }
     // Every entry added from now on is written.
     void attach(const ExchangeHistory& history);
 

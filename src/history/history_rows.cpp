@@ -21,7 +21,7 @@ void HistoryRows::reset()
 HistoryRows::TailChange HistoryRows::append(quint64 seq)
 {
     const qsizetype oldSize = size();
-    TailChange change{oldSize, 0, 0};
+    TailChange change{oldSize};
     const HistoryEntry& e = history_.entry(seq);
     const bool inUnit = unitStart_ != 0 && e.kind != EntryKind::Tx && e.exchange == unitStart_;
     if (unitStart_ != 0 && !inUnit) closeUnit(seq);
@@ -34,8 +34,6 @@ HistoryRows::TailChange HistoryRows::append(quint64 seq)
     placeRow(seq, &change);
     // Folded as soon as it matches, so that a run shows as one row while it goes on.
     if (unitStart_ != 0 && !unitFolded_) tryFold(seq + 1, change);
-    change.removed = oldSize - change.from;
-    change.inserted = size() - change.from;
     return change;
 }
 

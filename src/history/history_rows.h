@@ -21,11 +21,9 @@ class HistoryRows
   public:
     explicit HistoryRows(const ExchangeHistory& history);
 
-    // Rows [from, old size) were replaced by rows [from, new size).
+    // Rows from `from` on were replaced.
     struct TailChange {
         qsizetype from = 0;
-        qsizetype removed = 0;
-        qsizetype inserted = 0;
     };
     // Takes in the newest entry; entries must come in order.
     TailChange append(quint64 seq);

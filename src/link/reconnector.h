@@ -23,7 +23,6 @@ class Reconnector : public QObject
     void backOff();
     void retry();
     void stop();
-    bool active() const { return active_; }
 
   Q_SIGNALS:
     void attempt();

@@ -80,5 +80,11 @@ constexpr int twipsToPixels(int twips)
 
 std::span<const LayoutRow> layoutTable();
 const LayoutRow* findLayoutRow(QStringView name); // nullptr when no control has that name
+// Buttons, options and the text box take the keyboard focus; frames, labels and images do not.
+constexpr bool takesFocus(ControlKind kind)
+{
+    return kind == ControlKind::Button || kind == ControlKind::Option ||
+           kind == ControlKind::TextBox;
+}
 std::span<const LayoutLine> layoutLines();
 const char* faceName(FontFace face); // "" for FontFace::NoFont

@@ -165,6 +165,7 @@ class Form1 : public QWidget
     void connectHistory();
     void notePortOpened();
     bool recallCommand(int keyCode);
+    void showCloseToggle();
 
     QHash<QString, QWidget*> controls_;
     int heightTwips_ = 0;

@@ -17,7 +17,6 @@ class HistoryModel : public QAbstractTableModel
 
     // Line characters in hex instead of the monitor's rendering.
     void setHexBytes(bool hex);
-    bool showsHex() const { return hex_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -223,12 +223,6 @@ QWidget* makeControl(const LayoutRow& row, QWidget* parent)
     return nullptr;
 }
 
-bool takesFocus(ControlKind kind)
-{
-    return kind == ControlKind::Button || kind == ControlKind::Option ||
-           kind == ControlKind::TextBox;
-}
-
 // One of the arrow pad's outline lines; it ignores the mouse so it never hides a button.
 class LineWidget : public QWidget
 {

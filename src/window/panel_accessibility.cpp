@@ -28,12 +28,6 @@ const char* fixedName(QStringView name)
     return nullptr;
 }
 
-bool takesFocus(ControlKind kind)
-{
-    return kind == ControlKind::Button || kind == ControlKind::Option ||
-           kind == ControlKind::TextBox;
-}
-
 // The title of a frame is the first label inside it; "" for a control on the window itself.
 QString frameTitle(QStringView frame)
 {
