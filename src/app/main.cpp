@@ -58,8 +58,8 @@ int main(int argc, char** argv)
         return runScript({options.com1, options.com2, options.port, options.settings,
                           options.timeoutMs, options.json, options.sends});
     }
-    // Tried before the window is loaded so that a log that cannot be written stops the start;
-    // the window opens it again for itself.
+    // Tried before the server starts or the window is loaded, so that a log that cannot be
+    // written stops the start; each opens it again for itself.
     if (HistoryLog log; !options.logPath.isEmpty() && !openHistoryLog(log, options.logPath))
         return kUsageExitCode;
     if (options.serve) {
