@@ -104,6 +104,8 @@ bool PjlinkConnection::handle(const PjlinkSession::Step& step)
             write(pjlinkAnswerLine(request_, request_.error));
             return true;
         }
+        // Waiting for the queue is not silence: the client has asked and waits.
+        idle_.stop();
         run_.emplace(*request_.row, server_.device_);
         runNext();
         return true;
