@@ -5,6 +5,7 @@
 #include "bench_panel.h"
 #include "bench_util.h"
 #include "link/telnet_codec.h"
+#include "scripted_peer.h"
 #include "ser2net_process.h"
 #include "window/form1.h"
 #include "window/layout_builder.h"
@@ -24,30 +25,38 @@ constexpr double kOpenMedianMs = 50.0;
 constexpr int kOpens = 20;
 
 // A loopback server; in RFC 2217 mode it agrees to COM-PORT-OPTION and acknowledges every
-// setting, as a device server would.
+// setting, as a device server would, from its own thread: the panel's opening waits for that.
 struct LoopbackServer {
     QTcpServer server;
     std::unique_ptr<QTcpSocket> peer;
+    std::unique_ptr<ScriptedPeer> telnet;
     explicit LoopbackServer(bool rfc2217)
     {
+        if (rfc2217) {
+            telnet = std::make_unique<ScriptedPeer>(ScriptedPeer::Kind::Rfc2217);
+            return;
+        }
         server.listen(QHostAddress::LocalHost);
-        QObject::connect(&server, &QTcpServer::newConnection, [this, rfc2217] {
-            peer.reset(server.nextPendingConnection());
-            if (!rfc2217) return;
-            peer->write(QByteArray::fromHex("fffd2cfffb00fffd00fffb03fffd03"));
-            QObject::connect(peer.get(), &QTcpSocket::readyRead, [this] {
-                const QByteArray in = peer->readAll();
-                for (qsizetype at = in.indexOf("\xff\xfa\x2c"); at >= 0 && at + 3 < in.size();
-                     at = in.indexOf("\xff\xfa\x2c", at + 1))
-                    peer->write(QByteArray("\xff\xfa\x2c", 3) + char(in[at + 3] + 100) +
-                                QByteArray("\x00\xff\xf0", 3));
-            });
-        });
+        QObject::connect(&server, &QTcpServer::newConnection,
+                         [this] { peer.reset(server.nextPendingConnection()); });
     }
-    int fd() const { return peer ? int(peer->socketDescriptor()) : -1; }
+    QString address() const
+    {
+        return telnet ? telnet->address()
+                      : QStringLiteral("socket://127.0.0.1:%1").arg(server.serverPort());
+    }
+    int fd() const
+    {
+        if (telnet) return telnet->connection();
+        return peer ? int(peer->socketDescriptor()) : -1;
+    }
     void drain()
     {
         if (peer) peer->readAll();
+        char buf[4096];
+        if (telnet && fd() >= 0)
+            while (::recv(fd(), buf, sizeof buf, MSG_DONTWAIT) > 0)
+                ;
     }
 };
 
@@ -115,9 +124,7 @@ void pressRow(const std::string& name, const std::vector<double>& t, int lost, d
 void loopback(bool rfc2217, int count)
 {
     LoopbackServer server(rfc2217);
-    NetPanel panel(QStringLiteral("%1://127.0.0.1:%2")
-                       .arg(rfc2217 ? "rfc2217" : "socket")
-                       .arg(server.server.serverPort()));
+    NetPanel panel(server.address());
     int lost = 0;
     const auto t = presses(
         panel, [&] { return server.fd(); }, [&] { server.drain(); }, count, lost);

@@ -8,3 +8,6 @@ zeva_add_test(tst_ser2net SOURCES tst_ser2net.cpp support/form_harness.h
 add_dependencies(tst_ser2net zeva-projector-sim)
 zeva_add_test(tst_default_devices SOURCES tst_default_devices.cpp LIBS zeva_core)
 zeva_add_test(tst_reconnect SOURCES tst_reconnect.cpp support/form_harness.h LIBS zeva_gui)
+zeva_add_test(tst_network_script SOURCES tst_network_script.cpp support/scripted_peer.h
+    support/ser2net_process.h LIBS Qt6::Network)
+add_dependencies(tst_network_script zeva-control)

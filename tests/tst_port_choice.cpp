@@ -1,6 +1,7 @@
 #include "form_harness.h"
 #include "panel/views.h"
 #include "process_stats.h"
+#include "scripted_peer.h"
 
 #include "link/display_form.h"
 #include "panel/adjuster_table.h"
@@ -11,6 +12,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 #include <termios.h>
 
 namespace
@@ -30,6 +32,7 @@ class TestPortChoice : public QObject
     void startUpState();
     void speedChangeKeepsPortOpen();
     void com2ReopensOnTheOtherDevice();
+    void failedChoiceWarnsThenRecovers_data();
     void failedChoiceWarnsThenRecovers();
     void busyPortIsDescribed();
     void startUpWithMissingCom1();
@@ -94,17 +97,40 @@ void TestPortChoice::com2ReopensOnTheOtherDevice()
     QCOMPARE(h.peer.read(0, 50), QByteArray());
 }
 
+void TestPortChoice::failedChoiceWarnsThenRecovers_data()
+{
+    QTest::addColumn<int>("server"); // -1: none, else a ScriptedPeer::Kind
+    QTest::addColumn<QString>("com2");
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("missing device") << -1 << kMissingDevice << "no such device";
+    QTest::newRow("network address that refuses") << -1 << "socket://127.0.0.1:9"
+                                                  << "refused the connection";
+    QTest::newRow("RFC 2217 server that sets another speed")
+        << int(ScriptedPeer::Kind::WrongSpeed) << ""
+        << "set the speed to 9600 instead of 19200";
+}
+
 void TestPortChoice::failedChoiceWarnsThenRecovers()
 {
-    FormHarness h; // COM2 is a missing device
+    QFETCH(int, server);
+    QFETCH(QString, com2);
+    QFETCH(QString, sentence);
+    std::unique_ptr<ScriptedPeer> peer;
+    if (server >= 0)
+        com2 = (peer = std::make_unique<ScriptedPeer>(ScriptedPeer::Kind(server)))->address();
+    FormHarness h(com2);
     Form1& f = *h.form;
     f.Command33_Click();
     f.Option2->click(); // as the operator does
     QCOMPARE(h.boxes.size(), 1);
-    QVERIFY2(h.boxes[0].contains(QStringLiteral("no such device")), qPrintable(h.boxes[0]));
+    QVERIFY2(h.boxes[0].contains(sentence), qPrintable(h.boxes[0]));
     QCOMPARE(f.MSComm1.CommPort(), 1);
+    QVERIFY(f.Option1->isChecked()); // the frame shows the port in use
     QVERIFY(!f.MSComm1.PortOpen());
     QVERIFY(f.Frame8->isVisible() || !f.Frame8->isHidden());
+    QTest::qWait(50); // nothing more comes later: no second box, no late opening
+    QCOMPARE(h.boxes.size(), 1);
+    QVERIFY(!f.MSComm1.PortOpen());
 
     f.Option1->click(); // choosing a port after a failure opens it
     QCOMPARE(h.boxes.size(), 1);

@@ -1,8 +1,10 @@
-// Reopening a lost local line by itself: the panel was given a link to a pty; the pty hangs up
-// and the link goes, as a USB adapter's by-id link does when it is pulled; a new pty comes back
-// under the same link.
+// Reopening a lost line by itself: the panel was given a link to a pty; the pty hangs up and the
+// link goes, as a USB adapter's by-id link does when it is pulled; a new pty comes back under the
+// same link. And a network server that accepts and hangs up at once: one box for the outage.
 #include "form_harness.h"
+#include "link/display_form.h"
 #include "panel/command_table.h"
+#include "scripted_peer.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -55,6 +57,7 @@ class TestReconnect : public QObject
     void deviceComingBackIsReopenedSilently();
     void portChoiceStillOpensAtOnce();
     void endStopsTheTries();
+    void serverHangingUpAtOnceIsOneBoxWithGrowingPauses();
 };
 
 void TestReconnect::deviceComingBackIsReopenedSilently()
@@ -113,6 +116,42 @@ void TestReconnect::endStopsTheTries()
     QVERIFY(QFile::link(back.slavePath(), p.link));
     QTest::qWait(1500);
     QVERIFY(!p.form().MSComm1.PortOpen());
+}
+
+void TestReconnect::serverHangingUpAtOnceIsOneBoxWithGrowingPauses()
+{
+    ScriptedPeer peer(ScriptedPeer::Kind::AcceptAndClose);
+    FormHarness h(kMissingDevice, false);
+    Form1& f = *h.form;
+    f.MSComm1.setDevices(peer.address(), kMissingDevice);
+    f.Form_Load();
+    QVERIFY(waitUntil([&] { return !h.boxes.isEmpty(); }));
+    QCOMPARE(peer.accepted(), 1); // start-up's reopening kept the first connection
+
+    // A press while the line is down: shown, recorded as not sent, and timed out.
+    f.Command_Click(*findCommandRow(u"Command44"));
+    QCOMPARE(f.Label11->text(), DisplayForm(QStringLiteral("CR0\r")));
+    f.Timer2_Timer();
+    QCOMPARE(f.Label12->text(), QStringLiteral(" X X X X"));
+
+    QTest::qWait(3500); // attempts after 1 s, then 2 s more: both fail as the first did
+    QCOMPARE(h.boxes.size(), 1);
+    QCOMPARE(peer.accepted(), 3);
+    QList<qint64> retries;
+    int opened = 0;
+    bool notSent = false;
+    for (quint64 seq = f.history.firstSeq(); seq < f.history.endSeq(); ++seq) {
+        const HistoryEntry& e = f.history.entry(seq);
+        if (e.kind == EntryKind::Retry) retries << e.timeMs;
+        opened += e.kind == EntryKind::PortOpened ? 1 : 0;
+        notSent = notSent || e.kind == EntryKind::NotSent;
+    }
+    QCOMPARE(opened, 1);
+    QVERIFY(notSent);
+    QCOMPARE(retries.size(), 2);
+    QVERIFY2(retries[1] - retries[0] >= 1800, qPrintable(QString::number(retries[1] - retries[0])));
+    QVERIFY(f.PortFailed);
+    QVERIFY(!f.MSComm1.PortOpen());
 }
 
 QTEST_MAIN(TestReconnect)

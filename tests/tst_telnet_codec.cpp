@@ -145,6 +145,7 @@ void TestTelnetCodec::overlongSubnegotiationIsCut()
     bytes += QByteArray(10000, 'x');
     codec.feed(bytes);
     QCOMPARE(codec.pendingSubnegotiation(), TelnetCodec::kMaxSubnegotiation);
+    QVERIFY(codec.overlong()); // past any COM-PORT-OPTION message: the transport ends it
     QCOMPARE(codec.feed(hex("ff f0 41")), hex("41"));
     QCOMPARE(codec.pendingSubnegotiation(), 0);
 }

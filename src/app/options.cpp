@@ -332,8 +332,9 @@ QString usageText()
             usageLines(Section::Serve) +
             QStringLiteral(
                 "\nExit status: 0 every command got a reply; 1 a reply was \"?\" (refused);\n"
-                "2 bad usage; 3 a reply did not come in time; 4 the port could not be opened;\n"
-                "5 a command handed over to a running panel was interrupted by the operator.\n"))
+                "2 bad usage; 3 a reply did not come in time; 4 the port could not be opened\n"
+                "or its line was lost; 5 a command handed over to a running panel was\n"
+                "interrupted by the operator.\n"))
         .arg(defaultDevice(1), defaultDevice(2))
         .arg(kDefaultReplyTimeoutMs);
 }

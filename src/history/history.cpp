@@ -37,6 +37,10 @@ QLatin1StringView directionName(EntryKind kind)
         return QLatin1StringView("RECONNECTED");
     case EntryKind::SpeedChanged:
         return QLatin1StringView("SPEED");
+    case EntryKind::NotSent:
+        return QLatin1StringView("NOT SENT");
+    case EntryKind::Retry:
+        return QLatin1StringView("RETRY");
     }
     return QLatin1StringView("?");
 }
@@ -158,6 +162,11 @@ void ExchangeHistory::addTimeOut(QStringView mark)
     addMessage(EntryKind::TimeOut, mark, exchange_);
 }
 
+void ExchangeHistory::addNotSent(QStringView reason)
+{
+    addMessage(EntryKind::NotSent, reason, exchange_);
+}
+
 void ExchangeHistory::addPortOpened(QStringView description)
 {
     addMessage(lineDown_ ? EntryKind::Reconnected : EntryKind::PortOpened, description);
@@ -173,6 +182,12 @@ void ExchangeHistory::addLineLost(QStringView message)
 {
     lineDown_ = true;
     addMessage(EntryKind::LineLost, message);
+}
+
+void ExchangeHistory::addRetry(int attempt, QStringView message)
+{
+    lineDown_ = true; // the line an attempt reopened went again
+    addMessage(EntryKind::Retry, QStringLiteral("attempt %1: %2").arg(attempt).arg(message));
 }
 
 void ExchangeHistory::addSpeedChanged(QStringView settings)

@@ -20,6 +20,8 @@ enum class EntryKind : quint8 {
     LineLost,     // the open port failed under us
     Reconnected,  // opened again after a lost line
     SpeedChanged, // the new settings
+    NotSent,      // the command just recorded did not go out: why
+    Retry,        // a failed attempt to reopen a lost line: its number and cause
 };
 
 // The word for an entry's direction, in the log and in the History window.
@@ -61,10 +63,13 @@ class ExchangeHistory : public QObject
     void addRx(QStringView piece, bool inReplyWindow);
     void addStatus(QStringView status);
     void addTimeOut(QStringView mark);
+    // The command just added could not be written to the line.
+    void addNotSent(QStringView reason);
     // Port events. An opening after a lost line is recorded as a reconnection.
     void addPortOpened(QStringView description);
     void addPortFailed(QStringView message);
     void addLineLost(QStringView message);
+    void addRetry(int attempt, QStringView message);
     void addSpeedChanged(QStringView settings);
     void clear();
 

@@ -35,6 +35,20 @@ DeviceAddressResult parseDeviceAddress(const QString& text)
                                          "socket://HOST:PORT or rfc2217://HOST:PORT")
                               .arg(text.left(sep)));
     QString rest = text.mid(sep + 3);
+    // The text is not repeated: it may hold a password.
+    if (rest.contains(QLatin1Char('@')))
+        return {std::nullopt,
+                QStringLiteral("a device address takes no user name or password (the part "
+                               "before '@'); write %1://HOST:PORT")
+                    .arg(text.left(sep))};
+    // A path after the port means nothing to a serial line: "HOST:PORT/" is a typing slip.
+    if (rest.endsWith(QLatin1Char('/'))) {
+        while (rest.endsWith(QLatin1Char('/')))
+            rest.chop(1);
+        return fail(text, QStringLiteral("a device address ends with its port number; write "
+                                         "%1://%2 without the '/'")
+                              .arg(text.left(sep), rest));
+    }
     // "[::1]:7000" for an IPv6 address, "host:7000" otherwise.
     qsizetype colon = -1;
     if (rest.startsWith(QLatin1Char('['))) {
@@ -55,6 +69,11 @@ DeviceAddressResult parseDeviceAddress(const QString& text)
         ok = ok && c.isDigit() && c.unicode() < 128;
     const int port = ok ? portText.toInt() : 0;
     if (!ok) return fail(text, QStringLiteral("the port '%1' is not a number").arg(portText));
+    // Other tools read "07000" as octal or as 7000: say which was meant rather than guess.
+    if (portText.size() > 1 && portText.startsWith(QLatin1Char('0')))
+        return fail(
+            text,
+            QStringLiteral("the port '%1' starts with 0; write it as %2").arg(portText).arg(port));
     if (port < 1 || port > 65535)
         return fail(text, QStringLiteral("the port %1 is out of range (1 to 65535)").arg(port));
     a.port = quint16(port);

@@ -1,7 +1,8 @@
 #pragma once
 // When to try reopening a lost line: a local device once its path exists again (looked at
 // once a second), a network address after a growing pause (1, 2, 4 ... 30 s). It only says
-// when; SerialComm does the opening, silently, and calls retry() when that did not work.
+// when; SerialComm does the opening, reports each failed attempt (for the history), and calls
+// retry() for the next, whose pause keeps growing until the line has lasted.
 #include <QObject>
 #include <QString>
 #include <QTimer>

@@ -37,6 +37,10 @@ SerialComm::SerialComm(QObject* parent) : QObject(parent)
     setDevices(com1, com2);
     line_ = *parseLineSettings(settings_).settings;
     connect(&reconnector_, &Reconnector::attempt, this, &SerialComm::onReconnectAttempt);
+    stable_.setTimerType(Qt::PreciseTimer);
+    stable_.setSingleShot(true);
+    stable_.setInterval(kStableMs);
+    connect(&stable_, &QTimer::timeout, this, &SerialComm::onStable);
 }
 
 SerialComm::~SerialComm()
@@ -61,7 +65,7 @@ CommError SerialComm::setCommPort(int port)
     if (port != 1 && port != 2)
         return QStringLiteral("COM%1 is not a port of this panel.").arg(port);
     if (PortOpen()) return QStringLiteral("%1: the port is open; close it first.").arg(portLabel());
-    reconnector_.stop(); // the operator has chosen: a lost line is not reopened behind them
+    endOutage(); // the operator has chosen: a lost line is not reopened behind them
     commPort_ = port;
     return std::nullopt;
 }
@@ -79,17 +83,42 @@ CommError SerialComm::setSettings(const QString& settings)
 
 CommError SerialComm::setPortOpen(bool open)
 {
-    reconnector_.stop();
-    reopening_ = false;
+    endOutage();
     if (!open) {
-        if (transport_) transport_->close(); // closing a closed port is harmless
+        closeLine();
         return std::nullopt;
     }
     if (PortOpen()) return QStringLiteral("%1: the port is already open.").arg(portLabel());
     return this->open();
 }
 
-CommError SerialComm::open()
+void SerialComm::endOutage()
+{
+    reconnector_.stop();
+    stable_.stop();
+    reopening_ = false;
+    outage_ = false;
+    attempt_ = 0;
+}
+
+void SerialComm::closeLine()
+{
+    if (!transport_) return; // closing a closed port is harmless
+    if (!qobject_cast<TcpTransport*>(transport_) || !transport_->isOpen() || lingering_)
+        return transport_->close();
+    // Start-up closes and reopens the same port in one go: a ready connection waits for the
+    // end of this turn, so that the reopening finds it instead of making a second one.
+    lingering_ = true;
+    lingerSettings_ = settings_;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (std::exchange(lingering_, false) && transport_) transport_->close();
+        },
+        Qt::QueuedConnection);
+}
+
+CommError SerialComm::open(bool wait)
 {
     if (injectedFailure_) {
         const auto error = *injectedFailure_;
@@ -102,7 +131,15 @@ CommError SerialComm::open()
         return QStringLiteral("%1: the device path is too long for a file name; no device can "
                               "be named so.")
             .arg(portLabel());
-    if (LinkResult e = transportFor(*address.address)->open(line_)) return describe(*e);
+    Transport* transport = transportFor(*address.address);
+    if (std::exchange(lingering_, false)) {
+        if (transport->isOpen() && lingerSettings_ == settings_) return std::nullopt;
+        transport->close();
+    }
+    if (!wait)
+        transport->openLater(line_);
+    else if (LinkResult e = transport->open(line_))
+        return describe(*e);
     return std::nullopt;
 }
 
@@ -161,7 +198,11 @@ void SerialComm::injectReceived(const QByteArray& bytes)
 
 void SerialComm::onLost(const LinkFailure& failure)
 {
-    if (reopening_) { // a silent attempt failed: try again later, say nothing
+    if (std::exchange(lingering_, false)) return; // closed already, for everyone
+    stable_.stop();
+    reopening_ = false;
+    if (outage_) { // told once already: the history has the attempts
+        Q_EMIT retryFailed(attempt_, describe(failure));
         reconnector_.retry();
         return;
     }
@@ -171,6 +212,9 @@ void SerialComm::onLost(const LinkFailure& failure)
         failure.kind == LinkFailure::Kind::Serial
             ? describeLostLine(QStringLiteral("the device was unplugged or the other end hung up"))
             : describe(failure));
+    if (!reopens_) return;
+    outage_ = true;
+    attempt_ = 0;
     startReconnecting();
 }
 
@@ -186,21 +230,28 @@ void SerialComm::startReconnecting()
 
 void SerialComm::onReconnectAttempt()
 {
+    ++attempt_;
     reopening_ = true;
-    if (open()) { // a local device that exists but does not open yet
+    // A local device opens or fails at once; a network address answers through the transport.
+    if (CommError e = open(false)) {
+        reopening_ = false;
+        Q_EMIT retryFailed(attempt_, *e);
         reconnector_.retry();
-        return;
     }
-    // A local device is open already; a network address is ready when it says so.
-    if (!qobject_cast<TcpTransport*>(transport_)) onReady();
 }
 
 void SerialComm::onReady()
 {
-    if (!reopening_) return;
-    reopening_ = false;
-    reconnector_.stop();
+    if (!std::exchange(reopening_, false)) return;
+    // The outage ends only when the line lasts: a server that accepts and hangs up at once
+    // is one more failed attempt, with a longer pause after it.
+    stable_.start();
     Q_EMIT reconnected();
+}
+
+void SerialComm::onStable()
+{
+    endOutage();
 }
 
 QString SerialComm::portLabel() const
@@ -216,9 +267,32 @@ QString SerialComm::describe(const LinkFailure& failure) const
 
 QString SerialComm::describeLostLine(const QString& cause) const
 {
+    // An attempt of an outage already told: its history row needs only the cause.
+    if (outage_) return QStringLiteral("%1: the line was lost again (%2).").arg(portLabel(), cause);
+    if (!reopens_)
+        return QStringLiteral("%1: the line was lost (%2). The port has been closed.")
+            .arg(portLabel(), cause);
     return QStringLiteral("%1: the line was lost (%2). The port has been closed; it is reopened "
                           "by itself when the line is back, or choose a port.")
         .arg(portLabel(), cause);
+}
+
+QString SerialComm::describeMismatch(const LinkFailure& failure) const
+{
+    // RFC 2217 codes of parity and stop bits, in the settings string's letters.
+    const auto value = [&](quint32 v) {
+        if (failure.setting == telnet::kSetParity && v >= 1 && v <= 5)
+            return QString(QLatin1Char("NOEMS"[v - 1]));
+        if (failure.setting == telnet::kSetStopSize && v == telnet::kStopOneAndHalf)
+            return QStringLiteral("1.5");
+        return QString::number(v);
+    };
+    static const char* const kNames[] = {"", "speed", "data bits", "parity", "stop bits"};
+    const DeviceAddress address = *parseDeviceAddress(devicePath(commPort_)).address;
+    return QStringLiteral("%1: %2 set the %3 to %4 instead of %5 (RFC 2217). Check the device "
+                          "server's settings for this port.")
+        .arg(portLabel(), address.hostPort(), QLatin1String(kNames[qBound(0, failure.setting, 4)]),
+             value(failure.got), value(failure.asked));
 }
 
 QString SerialComm::describeNetwork(const LinkFailure& failure) const
@@ -237,14 +311,50 @@ QString SerialComm::describeNetwork(const LinkFailure& failure) const
             .arg(label, hostPort);
     case LinkFailure::Kind::UnknownHost:
         return QStringLiteral("%1: unknown host %2. Check the name.").arg(label, address.host);
+    case LinkFailure::Kind::Network:
+        return QStringLiteral("%1: %2 (%3).")
+            .arg(label,
+                 failure.detail.isEmpty() ? QStringLiteral("the connection failed")
+                                          : failure.detail,
+                 hostPort);
+    default:
+        return describeServer(failure, hostPort);
+    }
+}
+
+// What the server did once connected.
+QString SerialComm::describeServer(const LinkFailure& failure, const QString& hostPort) const
+{
+    const QString label = portLabel();
+    switch (failure.kind) {
     case LinkFailure::Kind::Negotiation:
         return QStringLiteral("%1: %2 did not confirm the line settings (RFC 2217). Check that "
                               "the port serves RFC 2217, or use socket:// for a raw TCP port.")
             .arg(label, hostPort);
+    case LinkFailure::Kind::Mismatch:
+        return describeMismatch(failure);
+    case LinkFailure::Kind::ClosedEarly:
+        return QStringLiteral("%1: %2 closed the connection before the line was ready. A device "
+                              "server does so when its serial device is missing or in use.")
+            .arg(label, hostPort);
     case LinkFailure::Kind::Dropped:
         return describeLostLine(QStringLiteral("%1 closed the connection").arg(hostPort));
+    case LinkFailure::Kind::Stalled:
+        // Whatever waits would reach the projector late, as stale commands.
+        if (!failure.detail.isEmpty())
+            return describeLostLine(
+                QStringLiteral("%1 stopped taking what is sent; %2 bytes were waiting for it")
+                    .arg(hostPort, failure.detail));
+        return describeLostLine(QStringLiteral("%1 has taken nothing of what was sent for %2 s")
+                                    .arg(hostPort)
+                                    .arg(TcpTransport::kDrainTimeoutMs / 1000));
+    case LinkFailure::Kind::Overlong:
+        return QStringLiteral("%1: %2 sent a Telnet sub-negotiation longer than %3 bytes; the "
+                              "connection was ended.")
+            .arg(label, hostPort)
+            .arg(TelnetCodec::kMaxSubnegotiationLength);
     default:
-        return QStringLiteral("%1: %2 (%3).").arg(label, failure.detail, hostPort);
+        return QStringLiteral("%1: %2 failed.").arg(label, hostPort);
     }
 }
 

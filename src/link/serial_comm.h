@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 #include <optional>
 
 struct DeviceAddress;
@@ -25,6 +26,8 @@ class SerialComm : public QObject
     // QSerialPort has no output buffer size: writes are never cut at 512 bytes.
     static constexpr int kInBufferSize = Transport::kInBufferSize;
     static constexpr int kEvReceive = 2; // CommEvent for "characters received"
+    // A reopened line that drops sooner than this was a failed attempt, not the line back.
+    static constexpr int kStableMs = 1000;
 
     explicit SerialComm(QObject* parent = nullptr);
     ~SerialComm() override;
@@ -37,11 +40,14 @@ class SerialComm : public QObject
     CommError setCommPort(int port);
     QString Settings() const { return settings_; }
     CommError setSettings(const QString& settings);
-    // A network address counts as open from the moment it starts connecting: the window never
-    // waits for it. Data written meanwhile goes out once the line is ready; a failure to get
-    // there comes as lineLost.
-    bool PortOpen() const { return transport_ && transport_->isOpen(); }
+    // A network address is open once it is ready to carry a command: setting PortOpen waits
+    // for that, up to the connect and negotiation time-outs, and fails with the cause. A ready
+    // network line closed and opened again within one handler (as start-up does) keeps its
+    // connection.
+    bool PortOpen() const { return transport_ && !lingering_ && transport_->isOpen(); }
     CommError setPortOpen(bool open);
+    // Whether a lost line is reopened by itself (the window) or just reported (a script).
+    void setReopensLostLine(bool reopens) { reopens_ = reopens; }
 
     // Each character goes out as one byte, in order; a character above 255 becomes '?'.
     CommError Output(const QString& text);
@@ -57,30 +63,46 @@ class SerialComm : public QObject
   Q_SIGNALS:
     // Raised on the owner's thread whenever at least one character has arrived.
     void OnComm();
-    // The open port failed under us (adapter unplugged, peer hung up), or a network address
-    // could not be reached; it has been closed. Raised once per failure; the line is then
-    // reopened by itself when it comes back, until a port is chosen, opened or closed.
+    // The open port failed under us (adapter unplugged, peer hung up); it has been closed.
+    // Raised once per outage. Where lost lines are reopened, the line is then reopened by
+    // itself when it comes back, until a port is chosen, opened or closed.
     void lineLost(const QString& description);
+    // Reopening attempt number `attempt` of this outage failed, or the line it reopened did not
+    // last kStableMs; the port is closed, and the next attempt comes after a longer pause.
+    void retryFailed(int attempt, const QString& description);
     // The lost line is open again.
     void reconnected();
 
   private:
-    CommError open();
+    // Opens the chosen port and returns the outcome, or (later) starts opening it for the
+    // reconnector, whose outcome comes as the transport's ready() or lost().
+    CommError open(bool wait = true);
     Transport* transportFor(const DeviceAddress& address);
+    void closeLine();
+    void endOutage();
     void onLost(const LinkFailure& failure);
     void onReady();
+    void onStable();
     void onReconnectAttempt();
     void startReconnecting();
     QString describe(const LinkFailure& failure) const;
     QString describe(QSerialPort::SerialPortError error, const QString& detail) const;
     QString describeNetwork(const LinkFailure& failure) const;
     QString describeLostLine(const QString& cause) const;
+    QString describeMismatch(const LinkFailure& failure) const;
+    QString describeServer(const LinkFailure& failure, const QString& hostPort) const;
     QString portLabel() const;
 
     QPointer<Transport> transport_;
     QString transportDevice_; // the device transport_ was made for
     Reconnector reconnector_;
-    bool reopening_ = false; // a silent attempt of the reconnector is under way
+    QTimer stable_;
+    bool reopens_ = false;
+    bool reopening_ = false; // an attempt of the reconnector is under way
+    bool outage_ = false;    // lost, told once, and not back for kStableMs yet
+    int attempt_ = 0;        // of the outage's reopening attempts
+    bool lingering_ = false; // closed for everyone; the connection ends at the next turn
+    QString lingerSettings_; // the settings the lingering line was opened with
     int commPort_ = 1;
     QString devices_[2];
     QString settings_ = settingsForSpeed(9600); // the control's own default until set

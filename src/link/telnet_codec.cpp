@@ -65,6 +65,7 @@ void TelnetCodec::step(uint8_t b, QByteArray& data)
             parse_ = Parse::Verb;
         } else if (b == SB) {
             sb_.clear();
+            sbLength_ = 0;
             parse_ = Parse::Sb;
         } // NOP, GA, a stray SE and the other commands carry nothing for us
         break;
@@ -84,6 +85,7 @@ void TelnetCodec::stepSubnegotiation(uint8_t b, QByteArray& data)
     // A sub-negotiation longer than the limit is cut, but still parsed to its end.
     const auto keep = [this](uint8_t byte) {
         if (sb_.size() < kMaxSubnegotiation) sb_.append(char(byte));
+        if (++sbLength_ > kMaxSubnegotiationLength) overlong_ = true;
     };
     if (parse_ == Parse::Sb) {
         if (b == IAC)
@@ -178,7 +180,14 @@ void TelnetCodec::onSubnegotiation()
     if (sb_.size() < 2 || uint8_t(sb_[0]) != kComPortOption) return;
     const int code = uint8_t(sb_[1]) - kServerOffset;
     // Acks of the four settings; NOTIFY-LINESTATE, NOTIFY-MODEMSTATE and the rest are ignored.
-    if (code >= kSetBaudRate && code <= kSetStopSize) awaited_[code] = false;
+    if (code < kSetBaudRate || code > kSetStopSize || !awaited_[code]) return;
+    awaited_[code] = false;
+    const qsizetype size = code == kSetBaudRate ? 4 : 1;
+    uint32_t got = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        got = got << 8 | (i + 2 < sb_.size() ? uint8_t(sb_[i + 2]) : 0);
+    if (got != asked_[code] && !mismatch_)
+        mismatch_ = TelnetMismatch{uint8_t(code), asked_[code], got};
 }
 
 QByteArray TelnetCodec::lineCommands(const TelnetLine& line)
@@ -193,8 +202,10 @@ QByteArray TelnetCodec::lineCommands(const TelnetLine& line)
         const char byte = char(value);
         appendSubnegotiation(out, command, QByteArrayView(&byte, 1));
     }
+    asked_ = {0, line.baud, line.dataSize, line.parity, line.stopSize};
     for (uint8_t code = kSetBaudRate; code <= kSetStopSize; ++code)
         awaited_[code] = true;
+    mismatch_.reset();
     return out;
 }
 

@@ -3,11 +3,13 @@
 // socket: bytes from the server go in through feed(), which returns the line's data and leaves
 // the answers to option requests in takeReplies(); data for the line goes out through escape().
 // The line settings go out as COM-PORT-OPTION sub-negotiations whose acknowledgements (the
-// command's code + 100) are counted here; NOTIFY messages are read and ignored.
+// command's code + 100) are counted and compared with what was asked here; NOTIFY messages are
+// read and ignored.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 namespace telnet
@@ -34,11 +36,21 @@ struct TelnetLine {
     uint8_t stopSize = telnet::kStopOne;
 };
 
+// A setting the server acknowledged with another value than the one asked for.
+struct TelnetMismatch {
+    uint8_t command; // kSetBaudRate .. kSetStopSize
+    uint32_t asked;
+    uint32_t got;
+};
+
 class TelnetCodec
 {
   public:
     // A sub-negotiation longer than this is cut; the parser still finds its end.
     static constexpr int kMaxSubnegotiation = 64;
+    // Past this length a sub-negotiation is no COM-PORT-OPTION message but a peer that never
+    // ends it, swallowing every later byte: see overlong().
+    static constexpr int kMaxSubnegotiationLength = 4096;
 
     // Our requests right after connecting: binary both ways, no go-aheads, and COM-PORT-OPTION.
     QByteArray greeting();
@@ -57,6 +69,10 @@ class TelnetCodec
     QByteArray lineCommands(const TelnetLine& line);
     // How many of the settings last sent have not been acknowledged yet.
     int acksAwaited() const;
+    // The first acknowledgement with another value than asked, since the settings last sent.
+    std::optional<TelnetMismatch> mismatch() const { return mismatch_; }
+    // True once a sub-negotiation has run past kMaxSubnegotiationLength bytes.
+    bool overlong() const { return overlong_; }
 
     // For tests and the fuzzer: which refusals went out for one option (bit 1: DONT, bit 2:
     // WONT), and the bytes held for the sub-negotiation in progress.
@@ -84,5 +100,9 @@ class TelnetCodec
     std::array<State, 256> us_{};  // options we do
     std::array<State, 256> him_{}; // options the server does
     std::array<uint8_t, 256> refusals_{};
-    std::array<bool, 5> awaited_{}; // by command code 1..4
+    std::array<bool, 5> awaited_{};   // by command code 1..4
+    std::array<uint32_t, 5> asked_{}; // by command code 1..4
+    std::optional<TelnetMismatch> mismatch_;
+    qsizetype sbLength_ = 0;
+    bool overlong_ = false;
 };

@@ -1,5 +1,7 @@
 #include "script/headless_exchange.h"
 
+#include "link/display_form.h"
+
 HeadlessExchange::HeadlessExchange(QObject* parent) : ExchangeLine(parent)
 {
     window_.setTimerType(Qt::PreciseTimer);
@@ -49,6 +51,10 @@ void HeadlessExchange::onReceived()
     if (const qsizetype cr = reply_.indexOf(QLatin1Char('\r')); cr >= 0) {
         reply_.truncate(cr + 1);
         end(ExchangeOutcome::Replied);
+    } else if (reply_.size() >= kMaxRenderedChars) {
+        // The window's monitor holds no more than this either: a flood ends the reply.
+        reply_.truncate(kMaxRenderedChars);
+        end(ExchangeOutcome::TimedOut);
     }
 }
 

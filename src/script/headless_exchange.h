@@ -1,7 +1,7 @@
 #pragma once
 // The line without a window: its own SerialComm (the same serial layer as the window's
 // MSComm1), one exchange at a time for an ExchangeQueue. It stays open between exchanges, so
-// one instance serves a whole script or a long-running server; a lost line reopens by itself.
+// one instance serves a whole script or a long-running server.
 #include "link/serial_comm.h"
 #include "script/exchange_queue.h"
 
@@ -17,6 +17,8 @@ class HeadlessExchange : public ExchangeLine
     // COM1 and COM2 as the window has them, which of them, and its settings ("9600,N,8,1").
     CommError open(const QString& com1, const QString& com2, int port, const QString& settings);
     void close();
+    // A lost line is reopened by itself only when asked: a script has nobody to wait for it.
+    void setReopensLostLine(bool reopens) { comm_.setReopensLostLine(reopens); }
 
     bool isOpen() const override { return comm_.PortOpen(); }
     bool busy() const override { return inFlight_; }

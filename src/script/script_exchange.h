@@ -9,7 +9,7 @@ enum ScriptExit : int {
     kExitReplied = 0,     // every command got a reply that is not "?"
     kExitRefused = 1,     // a reply was "?": the projector refused the command
     kExitTimedOut = 3,    // a reply did not end with its CR in time
-    kExitCannotOpen = 4,  // the port could not be opened
+    kExitCannotOpen = 4,  // the port could not be opened, or its line was lost
     kExitInterrupted = 5, // the panel's operator sent a command while one of ours was out
 };
 

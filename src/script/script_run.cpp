@@ -1,10 +1,13 @@
 #include "script/script_run.h"
 
+#include "link/device_address.h"
 #include "script/exchange_queue.h"
 #include "script/handover_client.h"
 #include "script/headless_exchange.h"
 #include "script/script_exchange.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <cstdio>
 #include <memory>
@@ -17,29 +20,56 @@ void tell(const QString& description)
     std::fprintf(stderr, "%s\n", qPrintable(description));
 }
 
-// The port opened by the script itself, for the commands no panel takes.
+// The port opened by the script itself, for the commands no panel takes. A line lost is told
+// once on stderr and ends the run: a script has nobody to wait for the line to come back.
 class DirectRoad
 {
   public:
     DirectRoad() : queue_(line_)
     {
-        QObject::connect(&line_, &HeadlessExchange::lineLost, &tell);
-        QObject::connect(&line_, &HeadlessExchange::writeFailed, &tell);
+        QObject::connect(&line_, &HeadlessExchange::lineLost,
+                         [this](const QString& d) { lose(d); });
+        QObject::connect(&line_, &HeadlessExchange::writeFailed,
+                         [this](const QString& d) { lose(d); });
     }
     CommError open(const ScriptJob& job)
     {
+        const DeviceAddressResult a = parseDeviceAddress(job.port == 1 ? job.com1 : job.com2);
+        network_ = a.address && a.address->isNetwork();
         return line_.open(job.com1, job.com2, job.port, job.settings);
     }
+    bool lost() const { return lost_; }
     ExchangeResult exchange(const QString& command, int timeoutMs);
+    // A device server that sends a text and hangs up (ser2net with its device missing) has
+    // closed the line: its text was no reply of the projector. The hang-up follows the text
+    // within moments, so a network line is watched that long after the last reply.
+    void settle()
+    {
+        constexpr int kSettleMs = 20;
+        QDeadlineTimer end(kSettleMs);
+        while (network_ && !lost_ && !end.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents,
+                                            int(end.remainingTime()));
+    }
 
   private:
+    void lose(const QString& description)
+    {
+        if (lost_) return;
+        lost_ = true;
+        tell(description);
+    }
+
     HeadlessExchange line_;
     ExchangeQueue queue_;
+    bool network_ = false;
+    bool lost_ = false;
 };
 
 ExchangeResult DirectRoad::exchange(const QString& command, int timeoutMs)
 {
     ExchangeResult r{command, {}, true, 0};
+    if (lost_) return r;
     QEventLoop loop;
     queue_.submit(command, timeoutMs, QStringLiteral("script"), [&](const ExchangeAnswer& a) {
         r.reply = a.reply;
@@ -84,8 +114,10 @@ int runScript(const ScriptJob& job)
             r = direct->exchange(command, job.timeoutMs);
         }
         print(*r, job.json);
+        if (direct && direct->lost()) return kExitCannotOpen;
         status = std::max(status, int(exitStatusOf(*r)));
         if (panel.gaveUp()) break; // nothing more is sent for a script that stopped waiting
     }
-    return status;
+    if (direct) direct->settle();
+    return direct && direct->lost() ? kExitCannotOpen : status;
 }

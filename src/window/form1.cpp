@@ -113,6 +113,13 @@ void Form1::connectHandlers()
         QMetaObject::invokeMethod(
             this, [this, description] { showWarning(description); }, Qt::QueuedConnection);
     });
+    // One box per outage; the attempts to reopen the line are for the history.
+    MSComm1.setReopensLostLine(true);
+    connect(&MSComm1, &SerialComm::retryFailed, this,
+            [this](int attempt, const QString& description) {
+                PortFailed = true;
+                history.addRetry(attempt, description);
+            });
     const std::pair<const char*, void (Form1::*)()> clicks[] = {
         {"Option1", &Form1::Option1_Click},     {"Option2", &Form1::Option2_Click},
         {"Option3", &Form1::Option3_Click},     {"Option4", &Form1::Option4_Click},

@@ -107,6 +107,7 @@ class Form1 : public QWidget
     quint8 HoldCode = 0;
     quint8 ArrowContext = 0;
     bool PortFailed = false; // a failure left the port closed: the next port choice reopens it
+    CommError StartFailure;  // start-up's failed opening, reported by the port choice after it
 
     SerialComm MSComm1;
     QTimer Timer1;

@@ -21,10 +21,10 @@ void Form1::Form_Load()
     Option2->setToolTip(MSComm1.devicePath(2));
     (void)MSComm1.setCommPort(1);
     (void)MSComm1.setSettings(PortSettings);
-    // A port that cannot be opened here is reported once, by the port choice just below,
-    // which tries again because of the failure.
-    if (openPort()) PortFailed = true;
-    if (MSComm1.PortOpen()) notePortOpened();
+    // A port that cannot be opened here is reported once, by the port choice just below; a
+    // port that opens is recorded there too, when the choice reopens it.
+    StartFailure = openPort();
+    PortFailed = StartFailure.has_value();
     // Selecting the option in code runs its click, as a click by the operator would.
     Option1->setChecked(true);
     Option1_Click();
@@ -56,11 +56,19 @@ void Form1::selectPort(int port)
     if (CommError e = MSComm1.setCommPort(port); e && !failure) failure = e;
     // After a failure the port is closed although the operator wants it open: a port choice
     // ends with the chosen port open, or with the warning.
-    if (!failure && (wasOpen || PortFailed)) failure = openPort();
+    // Start-up's failure is this one's: trying again at once would only wait once more for
+    // an address that does not answer.
+    if (!failure && (wasOpen || PortFailed))
+        failure = StartFailure ? std::exchange(StartFailure, std::nullopt) : openPort();
     if (failure) {
         history.addPortFailed(*failure);
         showWarning(*failure);
-        (void)MSComm1.setCommPort(port == 1 ? 2 : 1);
+        const int other = port == 1 ? 2 : 1;
+        (void)MSComm1.setCommPort(other);
+        // The frame shows the port in use, not the one that failed.
+        QRadioButton* inUse = other == 1 ? Option1 : Option2;
+        const QSignalBlocker blocker(inUse);
+        inUse->setChecked(true);
         PortFailed = true;
         return;
     }

@@ -32,12 +32,13 @@ void Form1::Hyouji(const QString& text, int mode)
 {
     if (mode == 1) {
         // A closed port sends nothing; the exchange still runs and ends with the time-out mark.
-        (void)MSComm1.Output(text);
+        const CommError unsent = MSComm1.Output(text);
         // The reply to this command starts here: what was collected before it belongs to an
         // earlier exchange, or to none, and must not be read as part of this one.
         replyStart_ = RxBuffer.size();
         Label11->setText(DisplayForm(text));
         history.addTx(text, HoldCode != 0 && Timer1.isActive());
+        if (unsent) history.addNotSent(*unsent);
         enableTimer(Timer2);
         AwaitingReply = 1;
         enableTimer(Timer4);
