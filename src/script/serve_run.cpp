@@ -101,6 +101,10 @@ void Server::watchLine()
         history_.addPortOpened(portText());
         tell(portText() + QStringLiteral(": open again"));
     });
+    // As in the window, the failed attempts of an outage go to the history only.
+    QObject::connect(
+        &headless_, &HeadlessExchange::retryFailed,
+        [this](int attempt, const QString& message) { history_.addRetry(attempt, message); });
     QObject::connect(&headless_, &HeadlessExchange::writeFailed, &tell);
     QObject::connect(&log_, &HistoryLog::failed, &tell);
 }
@@ -115,6 +119,8 @@ int Server::run()
         log_.attach(history_);
     }
     watchLine();
+    // A server is there to wait for the line to come back, as the window is.
+    headless_.setReopensLostLine(true);
     if (CommError failure = headless_.open(job_.com1, job_.com2, job_.port, job_.settings)) {
         history_.addPortFailed(*failure);
         tell(*failure);
