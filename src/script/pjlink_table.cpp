@@ -55,6 +55,25 @@ constexpr InputRow kInputStates[] = {
 };
 // clang-format on
 
+// What each mute command the projector took leaves AVMT ? to say: the projector cannot be
+// asked, so the state is the last one set through this bridge, command by command (AVMT 31
+// whose "C0B" is refused has still switched No Show on).
+struct MuteEffect {
+    const char* command;
+    bool PjlinkDevice::*state;
+    bool on;
+};
+
+// clang-format off
+constexpr MuteEffect kMuteEffects[] = {
+    // command  state                       on
+    {"C0D",     &PjlinkDevice::videoMuted,  true},
+    {"C0E",     &PjlinkDevice::videoMuted,  false},
+    {"C0B",     &PjlinkDevice::audioMuted,  true},
+    {"C0C",     &PjlinkDevice::audioMuted,  false},
+};
+// clang-format on
+
 // PJLink lamp hours have at most five digits.
 constexpr qsizetype kMaxLampDigits = 5;
 
@@ -76,18 +95,6 @@ QByteArray acknowledged(const PjlinkRow&, PjlinkDevice&, std::span<const QString
 {
     const bool all = std::ranges::all_of(replies, [](const QString& r) { return r == kAck; });
     return all ? kOk : kFailure;
-}
-
-// A mute setting that the projector took is what AVMT ? answers from then on.
-QByteArray muted(const PjlinkRow& row, PjlinkDevice& device, std::span<const QString> replies)
-{
-    const QByteArray answer = acknowledged(row, device, replies);
-    if (answer != kOk) return answer;
-    const char what = row.param[0]; // 1 video, 2 audio, 3 both
-    const bool on = row.param[1] == '1';
-    if (what != '2') device.videoMuted = on;
-    if (what != '1') device.audioMuted = on;
-    return answer;
 }
 
 QByteArray lastMute(const PjlinkRow&, PjlinkDevice& device, std::span<const QString>)
@@ -169,12 +176,12 @@ constexpr PjlinkRow kRows[] = {
     {"INPT", "12",   {"C06"},              2000,     acknowledged},
     {"INPT", "21",   {"C07"},              2000,     acknowledged},
     {"INPT", "?",    {"CR1"},              2000,     selectedInput},
-    {"AVMT", "11",   {"C0D"},              500,      muted},
-    {"AVMT", "10",   {"C0E"},              500,      muted},
-    {"AVMT", "21",   {"C0B"},              500,      muted},
-    {"AVMT", "20",   {"C0C"},              500,      muted},
-    {"AVMT", "31",   {"C0D", "C0B"},       500,      muted},
-    {"AVMT", "30",   {"C0E", "C0C"},       500,      muted},
+    {"AVMT", "11",   {"C0D"},              500,      acknowledged},
+    {"AVMT", "10",   {"C0E"},              500,      acknowledged},
+    {"AVMT", "21",   {"C0B"},              500,      acknowledged},
+    {"AVMT", "20",   {"C0C"},              500,      acknowledged},
+    {"AVMT", "31",   {"C0D", "C0B"},       500,      acknowledged},
+    {"AVMT", "30",   {"C0E", "C0C"},       500,      acknowledged},
     {"AVMT", "?",    {},                   0,        lastMute},
     {"ERST", "?",    {"CR0"},              2000,     errorStatus},
     {"LAMP", "?",    {"CR3", "CR0"},       2000,     lampHours},
@@ -235,6 +242,8 @@ void PjlinkRun::take(const std::optional<QString>& reply)
         done_ = true;
         return;
     }
+    for (const MuteEffect& e : kMuteEffects)
+        if (qstrcmp(e.command, row_.commands[size_t(taken_)]) == 0) device_.*e.state = e.on;
     replies_[size_t(taken_++)] = *reply;
     finishIfDone();
 }
