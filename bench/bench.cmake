@@ -6,9 +6,15 @@ target_link_libraries(zeva-bench-hold PRIVATE zeva_gui zeva_testsupport Qt6::Tes
 add_executable(zeva-bench-trivial-window trivial_window.cpp expose_probe.h bench_util.h)
 target_link_libraries(zeva-bench-trivial-window PRIVATE Qt6::Widgets)
 
-add_executable(zeva-bench-startup startup.cpp expose_probe.h bench_util.h)
-target_link_libraries(zeva-bench-startup PRIVATE zeva_gui util)
-add_dependencies(zeva-bench-startup zeva-bench-trivial-window)
+# The real program, with a preloaded probe that reports its first expose.
+add_library(zeva-bench-startup-probe MODULE startup_probe.cpp expose_probe.h bench_util.h)
+target_link_libraries(zeva-bench-startup-probe PRIVATE Qt6::Widgets)
+add_executable(zeva-bench-startup startup.cpp bench_util.h)
+target_link_libraries(zeva-bench-startup PRIVATE Qt6::Core util)
+target_compile_definitions(zeva-bench-startup PRIVATE
+    ZEVA_CONTROL_PATH="$<TARGET_FILE:zeva-control>"
+    ZEVA_STARTUP_PROBE="$<TARGET_FILE:zeva-bench-startup-probe>")
+add_dependencies(zeva-bench-startup zeva-bench-trivial-window zeva-bench-startup-probe zeva-control)
 
 add_executable(zeva-bench-press press_latency.cpp bench_util.h)
 target_link_libraries(zeva-bench-press PRIVATE zeva_gui zeva_testsupport Qt6::Test)

@@ -1,14 +1,13 @@
 // Start-up of the panel against a plain Qt window: time from process start (fork) to the
 // window's first expose, and resident memory after 1.5 s of running, median of several runs.
-// Every run is a fresh process, so libraries are loaded and fonts resolved anew each time.
+// Every run is a fresh process, so libraries are loaded and fonts resolved anew each time. The
+// panel is the real zeva-control, as a user starts it (options, the window module, the hand-over
+// sockets); a preloaded probe (startup_probe.cpp) reports its first expose.
 //   zeva-bench-startup [RUNS]
-//   zeva-bench-startup --panel-child DEVICE SETTLE_MS   (one run of the panel; used internally)
-#include "expose_probe.h"
-#include "window/form1.h"
-#include "window/layout_builder.h"
+#include "bench_util.h"
 
-#include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <pty.h>
@@ -24,30 +23,14 @@ constexpr int kSettleMs = 1500;
 constexpr double kMaxRatio = 2.0;
 constexpr double kMaxRssMiB = 40.0;
 
-// The panel's own start-up sequence, as its main() runs it.
-int panelChild(int argc, char** argv)
-{
-    const double mainAtMs = bench::monotonicMs();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zeva-control"));
-    QApplication::setApplicationVersion(QStringLiteral(ZEVA_VERSION));
-    ExposeProbe probe;
-    installFontSubstitutions();
-    Form1 form;
-    form.MSComm1.setDevices(QString::fromLocal8Bit(argv[2]), QStringLiteral("/dev/ttyS1"));
-    form.Form_Load();
-    form.show();
-    form.control(QStringLiteral("Command17"))->setFocus();
-    return probe.reportAfter(mainAtMs, std::atoi(argv[3]));
-}
-
 struct Shown {
     double toExposeMs = -1;  // fork to first expose
     double inProcessMs = -1; // main() entered to first expose
     double rssMiB = -1;
 };
 
-Shown runChild(const std::vector<std::string>& args)
+// env: "NAME=value" settings for the child alone.
+Shown runChild(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
 {
     int out[2];
     if (::pipe(out) != 0) return {};
@@ -61,6 +44,8 @@ Shown runChild(const std::vector<std::string>& args)
         ::dup2(out[1], STDOUT_FILENO);
         ::close(out[0]);
         ::close(out[1]);
+        for (const std::string& setting : env)
+            ::putenv(const_cast<char*>(setting.c_str()));
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
@@ -81,8 +66,7 @@ Shown runChild(const std::vector<std::string>& args)
     return {exposedAt - forkedAtMs, exposedAt - mainAt, rss};
 }
 
-// The far end of the line the panel opens. Made here rather than with the tests' pty helper so
-// that this program loads exactly the libraries the panel itself loads.
+// The far end of the line the panel opens, kept open across the runs.
 struct Pty {
     int master = -1, slave = -1;
     std::string slavePath;
@@ -146,17 +130,17 @@ bool report(int runs, const Series& plain, const Series& panel)
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], "--panel-child") == 0) return panelChild(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const Pty pty;
     const std::string settle = std::to_string(kSettleMs);
     const std::vector<std::string> plainArgs{besideSelf("zeva-bench-trivial-window"), settle};
-    const std::vector<std::string> panelArgs{besideSelf("zeva-bench-startup"), "--panel-child",
-                                             pty.slavePath, settle};
+    const std::vector<std::string> panelArgs{ZEVA_CONTROL_PATH, "--com1", pty.slavePath};
+    const std::vector<std::string> panelEnv{std::string("LD_PRELOAD=") + ZEVA_STARTUP_PROBE,
+                                            "ZEVA_BENCH_SETTLE_MS=" + settle};
     // One run of each first, not counted: both start from a warm page cache.
     runChild(plainArgs);
-    runChild(panelArgs);
+    runChild(panelArgs, panelEnv);
     std::printf("| run | plain fork→expose ms | plain main→expose ms | plain RSS MiB | panel "
                 "fork→expose ms | panel main→expose ms | panel RSS MiB |\n"
                 "|---|---|---|---|---|---|---|\n");
@@ -164,7 +148,7 @@ int main(int argc, char** argv)
     for (int run = 1; run <= runs; ++run) {
         // Alternating, so that a disturbance from other work on the machine hits both alike.
         const Shown p = runChild(plainArgs);
-        const Shown z = runChild(panelArgs);
+        const Shown z = runChild(panelArgs, panelEnv);
         printRun(run, p, z);
         plain.add(p);
         panel.add(z);

@@ -145,9 +145,19 @@ std::optional<qint16> modelRound(double v)
     return qint16(r);
 }
 
+// A digit before the first control character: a decimal one anywhere, or a hexadecimal one
+// right after "&H". Without one the reply gives no reading at all.
+bool holdsDigit(const std::string& s)
+{
+    if (std::any_of(s.begin(), s.end(), isDecimal)) return true;
+    return s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h') && isHex(s[2]);
+}
+
 std::optional<qint16> reading(const QString& caption)
 {
-    const std::optional<double> v = modelNumber(readingText(caption));
+    const std::string text = readingText(caption);
+    if (!holdsDigit(text)) return std::nullopt;
+    const std::optional<double> v = modelNumber(text);
     if (!v) return std::nullopt;
     return modelRound(*v);
 }

@@ -196,8 +196,14 @@ void TstDecode::projectorHours_data()
     addRow("reply starting with ACK", kProjectorHours,
            "\x06"
            "12\r",
-           "0 Hour Use", 0);
-    addRow("nothing received", kProjectorHours, "", "0 Hour Use", 0);
+           kKeeps);
+    addRow("refusal", kProjectorHours, "?\r", kKeeps);
+    addRow("ACK alone", kProjectorHours, "\x06\r", kKeeps);
+    addRow("bare CR", kProjectorHours, "\r", kKeeps);
+    addRow("sign alone so far", kProjectorHours, "-", kKeeps);
+    addRow("zero", kProjectorHours, "0\r", "0 Hour Use", 0);
+    addRow("zero with a point", kProjectorHours, "0.0\r", "0 Hour Use", 0);
+    addRow("nothing received", kProjectorHours, "", kKeeps);
     addRow("largest", kProjectorHours, "32767\r", "32767 Hour Use", 32767);
     addRow("smallest", kProjectorHours, "-32768\r", "-32768 Hour Use", -32768);
     addRow("-32768.5 to even", kProjectorHours, "-32768.5\r", "-32768 Hour Use", -32768);
@@ -206,7 +212,8 @@ void TstDecode::projectorHours_data()
     addRow("hexadecimal", kProjectorHours, "&H7FFF\r", "32767 Hour Use", 32767);
     addRow("hex digits end at the CR", kProjectorHours, "&H1F\r", "31 Hour Use", 31);
     addRow("hex digits end at the ACK", kProjectorHours, "&H1\x06", "1 Hour Use", 1);
-    addRow("hex without digits before CR", kProjectorHours, "&H\r", "0 Hour Use", 0);
+    addRow("hex without digits before CR", kProjectorHours, "&H\r", kKeeps);
+    addRow("hex of letters only", kProjectorHours, "&HFF\r", "255 Hour Use", 255);
     addRow("octal", kProjectorHours, "&O777\r", "511 Hour Use", 511);
     addRow("digits after LF ignored", kProjectorHours, "12\n34\r", "12 Hour Use", 12);
     addRow("behind an earlier reply", kProjectorHours, "7\r1234\r", "7 Hour Use", 7);
@@ -222,7 +229,9 @@ void TstDecode::airPressure_data()
     addRow("reading 0", kPressure, "0\r", "106 hPa", 106);
     addRow("reading 512", kPressure, "512\r", "650 hPa", 650);
     addRow("reading 1023", kPressure, "1023\r", "1194 hPa", 1194);
-    addRow("reply starting with a letter", kPressure, "X\r", "106 hPa", 106);
+    addRow("reply starting with a letter", kPressure, "X1\r", "106 hPa", 106);
+    addRow("refusal", kPressure, "?\r", kKeeps);
+    addRow("ACK", kPressure, "\x06", kKeeps);
     addRow("largest reading 6553", kPressure, "6553\r", "7077 hPa", 7077);
     addRow("smallest reading -6553", kPressure, "-6553\r", "-6865 hPa", -6865);
     addRow("reading rounded first", kPressure, "511.5\r", "650 hPa", 650);

@@ -74,6 +74,7 @@ bool runStep(FormHarness& h, const QString& step)
         f.Timer1.setInterval(3600000);
         f.Timer2.setInterval(3600000);
         for (int i = 0; i < presses; ++i) {
+            if (i > 0 && !waitUntil([&] { return f.MSComm1.OutBufferCount() == 0; })) return false;
             if (i > 0) f.Timer1_Timer();
             if (!h.reply(reply)) return false;
             f.Timer2_Timer();

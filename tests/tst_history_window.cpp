@@ -1,4 +1,5 @@
 #include "form_harness.h"
+#include "history/entry_text.h"
 #include "link/display_form.h"
 #include "window/history_model.h"
 #include "window/history_window.h"
@@ -27,6 +28,8 @@ class TestHistoryWindow : public QObject
     void hexViewOfEveryByte();
     void filter_data();
     void filter();
+    void longGapsFitTheirColumn_data();
+    void longGapsFitTheirColumn();
     void followNewestStopsWhileScrolledUp();
     void droppedCountIsShown();
     void recall_data();
@@ -160,9 +163,34 @@ void TestHistoryWindow::filter()
     for (int row = 0; row < view->rowCount(); ++row)
         shown << view->index(row, HistoryModel::DirectionColumn).data().toString();
     QCOMPARE(shown, directions);
+    // The status sits beside its reply: five rows stand for six entries.
+    QCOMPARE(window.countLabel()->text(), QStringLiteral("%1 rows, 6 entries").arg(shown.size()));
     history.addTx(u"CR0\r", false); // new rows meet the filter too
     window.model()->flush();
     QCOMPARE(view->rowCount(), directions.size() + (needle.isEmpty() || needle == "cr0" ? 1 : 0));
+}
+
+void TestHistoryWindow::longGapsFitTheirColumn_data()
+{
+    QTest::addColumn<qint64>("ms");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("under a second") << qint64(250) << "+0.250 s";
+    QTest::newRow("just under a minute") << qint64(59'999) << "+59.999 s";
+    QTest::newRow("a minute") << qint64(60'000) << "+1 min 00 s";
+    QTest::newRow("191.44 s") << qint64(191'440) << "+3 min 11 s";
+    QTest::newRow("a day and more") << qint64(94'000'000) << "+26 h 06 min";
+}
+
+void TestHistoryWindow::longGapsFitTheirColumn()
+{
+    QFETCH(qint64, ms);
+    QFETCH(QString, text);
+    QCOMPARE(deltaText(ms), text);
+    ExchangeHistory history;
+    HistoryWindow window(history);
+    const QTableView* table = window.table();
+    QVERIFY(table->fontMetrics().horizontalAdvance(text) <
+            table->columnWidth(HistoryModel::DeltaColumn) - 8);
 }
 
 void TestHistoryWindow::followNewestStopsWhileScrolledUp()

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
+#include <termios.h>
 
 // Every button of the panel against a pty peer: what goes on the line and what the press leaves
 // in the timers and fields.
@@ -32,6 +33,7 @@ class TestPanel : public QObject
     void returnAndEnterActivateTheFocusedButton();
     void lostReleaseStopsTheRepeatOnce();
     void realTimeHoldOfZoom();
+    void heldArrowWaitsForTheLine();
 
   private:
     std::unique_ptr<FormHarness> h;
@@ -216,8 +218,10 @@ void TestPanel::ticksRepeatUntilRelease()
     Form1& f = *h->form;
     press("Command1");
     QCOMPARE(sent(), QByteArray("C09\r"));
-    f.Timer1_Timer();
-    f.Timer1_Timer();
+    for (int tick = 0; tick < 2; ++tick) {
+        QTRY_COMPARE(f.MSComm1.OutBufferCount(), 0); // a tick waits for the line to carry the last
+        f.Timer1_Timer();
+    }
     QCOMPARE(h->peer.read(8, 1000), QByteArray("C09\rC09\r"));
     QVERIFY(f.Timer1.isActive());
     release("Command1");
@@ -279,6 +283,12 @@ void TestPanel::returnAndEnterActivateTheFocusedButton()
     QTest::keyRelease(status, Qt::Key(key));
     QCOMPARE(h->peer.read(4, 1000), QByteArray("CR0\r"));
     QCOMPARE(h->peer.read(0, 100), QByteArray());
+    // A first press that comes marked as a repeat (its key went down in another window) counts.
+    QApplication::sendEvent(status, &repeat);
+    QApplication::sendEvent(status, &repeat);
+    QTest::keyRelease(status, Qt::Key(key));
+    QCOMPARE(h->peer.read(4, 1000), QByteArray("CR0\r"));
+    QCOMPARE(h->peer.read(0, 100), QByteArray());
 }
 
 void TestPanel::lostReleaseStopsTheRepeatOnce()
@@ -313,6 +323,36 @@ void TestPanel::realTimeHoldOfZoom()
     const int count = int(bytes.count("C47\r"));
     QCOMPARE(bytes.size(), count * 4);
     QVERIFY2(count >= 36 && count <= 44, qPrintable(QString::number(count))); // 1 + 2000/50
+}
+
+// After a D.Zoom release the arrows repeat every 5 ms, while a 9600-baud line needs 4.2 ms for
+// one command alone. A pty carries bytes at once: the serial layer counts what the line cannot
+// have carried yet. A long write stands for the traffic that keeps the line busy.
+void TestPanel::heldArrowWaitsForTheLine()
+{
+    Form1& f = *h->form;
+    f.Option4_Click();
+    termios line{};
+    QCOMPARE(::tcgetattr(h->peer.masterFd(), &line), 0);
+    QCOMPARE(::cfgetospeed(&line), speed_t(B9600));
+    click("Command48");
+    QCOMPARE(f.ArrowContext, quint8(3));
+    QVERIFY(h->peer.read(4, 1000).startsWith("C30"));
+    h->peer.drain();
+    press("Command5");
+    f.Timer1.stop();                                     // ticked by hand from here
+    const QByteArray busy = QByteArray(479, 'x') + '\r'; // half a second at 9600 baud
+    QVERIFY(!f.MSComm1.Output(QString::fromLatin1(busy)));
+    for (int tick = 0; tick < 3; ++tick)
+        f.Timer1_Timer(); // skipped: nothing queues behind the busy line
+    QVERIFY(f.MSComm1.OutBufferCount() > 0);
+    QTRY_COMPARE(f.MSComm1.OutBufferCount(), 0);
+    f.Timer1_Timer();
+    release("Command5");
+    f.Timer1_Timer(); // a tick already due when the release came
+    const QByteArray arrow("C3C\r");
+    QCOMPARE(h->peer.read(int(busy.size()) + 8, 1000), arrow + busy + arrow);
+    QCOMPARE(h->peer.read(0, 50), QByteArray());
 }
 
 QTEST_MAIN(TestPanel)

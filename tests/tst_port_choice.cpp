@@ -226,6 +226,7 @@ void TestPortChoice::hangUpInsideATransmissionWarnsAfterIt()
     const AdjusterRow& zoom = adjusterTable().front();
     f.Adjuster_MouseDown(zoom);
     h.peer.read(1, 1000);
+    QVERIFY(waitUntil([&] { return f.MSComm1.OutBufferCount() == 0; })); // the repeat is due
     h.peer.hangUp();
     f.Timer1_Timer(); // the repeat's write finds the line gone
     QVERIFY(stateAtBox.isEmpty());

@@ -7,6 +7,7 @@
 #include "sim_process.h"
 #include "window/window_exchange_line.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -159,7 +160,10 @@ void TestSend::namedQueriesAsJson_data()
     QTest::newRow("temperatures") << "temperatures"
                                   << "CR6"
                                   << "  S1= + 2 5 . 0 C  ,   S2=  3 1 . 5 C , S3= + 4 0 . 2 C"
-                                  << none;
+                                  << QJsonValue(QJsonArray{25, 31.5, 40.2});
+    QTest::newRow("lamp hours") << "lamp-hours"
+                                << "CR3"
+                                << " 0 1 2 3 Hour Use" << QJsonValue(123);
 }
 
 void TestSend::namedQueriesAsJson()

@@ -217,6 +217,17 @@ void TestTransaction::statusDecodesOnlyTheReplyToTheLastCommand_data()
     QTest::newRow("reply in two pieces after a stray byte")
         << QStringList{"reply:8", "send:CR0", "reply:0", "reply:0\r"} << " 8 0 0 CR "
         << " Power ON" << 0;
+    QTest::newRow("reply split across the window's end: its rest is not decoded")
+        << QStringList{"send:CR PROJH", "reply:12", "tick2", "reply:34\r"} << " 3 4 CR "
+        << "12 Hour Use" << 12;
+    QTest::newRow("whole reply after the window's end")
+        << QStringList{"send:CR PROJH", "tick2", "reply:34\r"} << " 3 4 CR "
+        << "34 Hour Use" << 34;
+    QTest::newRow("split reply, then the next query decodes")
+        << QStringList{"send:CR PROJH", "reply:12",      "tick2",
+                       "reply:34\r",    "send:CR PROJH", "reply:56\r"}
+        << " 3 4 CR 5 6 CR "
+        << "56 Hour Use" << 56;
 }
 
 void TestTransaction::statusDecodesOnlyTheReplyToTheLastCommand()

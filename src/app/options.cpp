@@ -197,7 +197,11 @@ constexpr OptionRow kOptionRows[] = {
     {"--timeout",    nullptr, "MS",         "a value",       false, Section::Script, true,  setTimeout, nullptr,
          "wait at most MS milliseconds for each reply (default %3)"},
     {"--json",       nullptr, nullptr,      nullptr,         false, Section::Script, true,  nullptr,    &Options::json,
-         "print one JSON object per command instead"},
+         "print one JSON object per command instead: command, reply,\n"
+         "reply_hex, status, reading, timed_out, ms; reading is the\n"
+         "number of hours, pressure and lamp-hours, an array of the\n"
+         "three temperatures (null where one is not a number), or\n"
+         "null when the reply gave none"},
     {"--serve",      nullptr, nullptr,      nullptr,         false, Section::Serve,  false, nullptr,    &Options::serve,
          "no window: hold the port open (--port and --speed as for\n"
          "scripts) and serve it to scripts and, with --pjlink, PJLink"},

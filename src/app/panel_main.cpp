@@ -10,7 +10,55 @@
 #include "window/window_exchange_line.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QTimer>
+#include <QWindow>
 #include <cstdio>
+#include <functional>
+#include <thread>
+#include <utility>
+
+namespace
+{
+
+// Runs `then` once the window is on the screen (its first expose), or after kAtTheLatestMs if
+// it is never exposed (started minimised): work that the first picture need not wait for.
+constexpr int kAtTheLatestMs = 500;
+
+class FirstExposeWatch : public QObject
+{
+  public:
+    FirstExposeWatch(QWindow* window, std::function<void()> then)
+        : QObject(window), then_(std::move(then))
+    {
+        window->installEventFilter(this);
+        QTimer::singleShot(kAtTheLatestMs, Qt::PreciseTimer, this, &FirstExposeWatch::run);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+            QTimer::singleShot(0, this, &FirstExposeWatch::run); // after this expose is painted
+        return false;
+    }
+
+  private:
+    void run()
+    {
+        if (!then_) return;
+        std::exchange(then_, nullptr)();
+        deleteLater();
+    }
+    std::function<void()> then_;
+};
+
+void afterFirstExpose(QWidget& shown, std::function<void()> then)
+{
+    new FirstExposeWatch(shown.windowHandle(), std::move(then));
+}
+
+} // namespace
 
 extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options& options)
 {
@@ -19,6 +67,11 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     QApplication::setApplicationName(QStringLiteral("zeva-control"));
     QApplication::setApplicationVersion(QStringLiteral(ZEVA_VERSION));
     installFontSubstitutions();
+    // The font database is filled at the first use of a font (fontconfig reads its configuration
+    // and caches): filled on another core while the window's controls are made, which then
+    // find it ready or wait for it. Every function of the font database is thread-safe; the
+    // substitutions are in place before it starts.
+    std::jthread fontDatabase([] { (void)QFontDatabase::families(); });
     Form1 form;
     form.MSComm1.setDevices(options.com1, options.com2);
     HistoryLog log;
@@ -29,10 +82,10 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     onTerminationSignals(&form, [&form] { form.endBySignal(); });
     form.Form_Load();
     if (form.endingBySignal()) return 0; // a signal came while a box of the start-up was open
-    // Scripts hand their commands to this window while it holds the port.
+    // Scripts hand their commands to this window while it holds the port. The sockets are made
+    // once the window is up: each costs a directory, a bind and a rename, and a script that
+    // comes before them opens the port itself and finds it in use, as before.
     HandoverServer handover(windowQueues(form));
-    handover.listen(options.com1);
-    handover.listen(options.com2);
     // PJLink clients reach whichever port the window holds, behind the operator's exchanges.
     if (!options.pjlink.isEmpty()) {
         const PjlinkSetup setup{options.pjlink, options.pjlinkPasswordFile,
@@ -45,5 +98,9 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     }
     form.show();
     form.control(QStringLiteral("Command17"))->setFocus();
+    afterFirstExpose(form, [&handover, &options] {
+        handover.listen(options.com1);
+        handover.listen(options.com2);
+    });
     return app.exec();
 }

@@ -4,6 +4,12 @@
 
 #include <QDateTime>
 
+namespace
+{
+constexpr qint64 kMinuteMs = 60'000;
+constexpr qint64 kHourSeconds = 3600;
+} // namespace
+
 QString entryRendering(const ExchangeHistory& history, const HistoryEntry& e)
 {
     const QString text = history.text(e);
@@ -32,7 +38,18 @@ QString isoTime(qint64 msSinceEpoch)
 
 QString deltaText(qint64 deltaMs)
 {
-    return QStringLiteral("+%1.%2 s")
-        .arg(deltaMs / 1000)
-        .arg(deltaMs % 1000, 3, 10, QLatin1Char('0'));
+    // To the millisecond within a minute; a longer gap in minutes and seconds, then hours and
+    // minutes, where milliseconds say nothing and would only widen the column.
+    if (deltaMs < kMinuteMs)
+        return QStringLiteral("+%1.%2 s")
+            .arg(deltaMs / 1000)
+            .arg(deltaMs % 1000, 3, 10, QLatin1Char('0'));
+    const qint64 seconds = deltaMs / 1000;
+    if (seconds < kHourSeconds)
+        return QStringLiteral("+%1 min %2 s")
+            .arg(seconds / 60)
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("+%1 h %2 min")
+        .arg(seconds / kHourSeconds)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
 }

@@ -9,5 +9,6 @@ QString entryRendering(const ExchangeHistory& history, const HistoryEntry& e);
 QString hexBytes(QByteArrayView bytes);
 // Local time to the millisecond with its offset from UTC: "2026-12-07T15:04:05.123+01:00".
 QString isoTime(qint64 msSinceEpoch);
-// "+0.250 s": the time since the previous entry.
+// The time since the previous entry: "+0.250 s", from a minute on "+3 min 11 s", from an hour
+// on "+26 h 05 min".
 QString deltaText(qint64 deltaMs);

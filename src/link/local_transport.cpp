@@ -3,6 +3,10 @@
 #include <QFileInfo>
 #include <QScopedValueRollback>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
 LocalTransport::LocalTransport(const QString& path, QObject* parent)
     : Transport(parent), path_(path)
 {
@@ -65,6 +69,18 @@ LinkResult LocalTransport::write(const QByteArray& bytes)
 QByteArray LocalTransport::readAll()
 {
     return port_.isOpen() ? port_.readAll() : QByteArray();
+}
+
+qint64 LocalTransport::bytesToWrite() const
+{
+    if (!port_.isOpen()) return 0;
+    qint64 pending = port_.bytesToWrite();
+#ifdef TIOCOUTQ
+    // What the driver still holds: at 9600 baud a byte takes a millisecond to leave.
+    int queued = 0;
+    if (::ioctl(port_.handle(), TIOCOUTQ, &queued) == 0) pending += queued;
+#endif
+    return pending;
 }
 
 void LocalTransport::onError(QSerialPort::SerialPortError error)

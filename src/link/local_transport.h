@@ -21,6 +21,7 @@ class LocalTransport : public Transport
     LinkResult applySettings(const LineSettings& line) override;
     LinkResult write(const QByteArray& bytes) override;
     QByteArray readAll() override;
+    qint64 bytesToWrite() const override;
 
   private:
     void onError(QSerialPort::SerialPortError error);

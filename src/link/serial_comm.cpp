@@ -5,6 +5,7 @@
 #include "link/tcp_transport.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <sys/stat.h>
@@ -178,7 +179,27 @@ CommError SerialComm::Output(const QString& text)
         bytes[i] = c > 255 ? '?' : char(c);
     }
     if (LinkResult e = transport_->write(bytes)) return describe(*e);
+    if (!lineClock_.isValid()) lineClock_.start();
+    lineFreeAtNs_ =
+        std::max(lineClock_.nsecsElapsed(), lineFreeAtNs_) + bytes.size() * nsPerCharacter();
     return std::nullopt;
+}
+
+qint64 SerialComm::OutBufferCount() const
+{
+    const qint64 held = transport_ ? transport_->bytesToWrite() : 0;
+    if (!lineClock_.isValid()) return held;
+    const qint64 perChar = nsPerCharacter();
+    const qint64 onLine = (lineFreeAtNs_ - lineClock_.nsecsElapsed() + perChar - 1) / perChar;
+    return std::max(held, onLine);
+}
+
+qint64 SerialComm::nsPerCharacter() const
+{
+    // A start bit, the data bits, a parity bit if any and the stop bits.
+    const int bits = 1 + int(line_.dataBits) + (line_.parity == QSerialPort::NoParity ? 0 : 1) +
+                     (line_.stopBits == QSerialPort::TwoStop ? 2 : 1);
+    return qint64(bits) * 1'000'000'000 / qMax(1, line_.baud);
 }
 
 QString SerialComm::Input()

@@ -7,6 +7,7 @@
 #include "link/reconnector.h"
 #include "link/transport.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QSerialPort>
@@ -53,6 +54,10 @@ class SerialComm : public QObject
     CommError Output(const QString& text);
     // All characters waiting, one per received byte (Latin-1).
     QString Input();
+    // Characters written and not yet sent on the line: what the port still holds, or what the
+    // line at its speed cannot have carried since they were written, whichever is more (a USB
+    // adapter or a pty takes bytes at once; the projector still gets them at the line's pace).
+    qint64 OutBufferCount() const;
     int CommEvent() const { return commEvent_; }
 
     // Test seam: the next opening fails with this error without touching the device.
@@ -92,6 +97,7 @@ class SerialComm : public QObject
     QString describeMismatch(const LinkFailure& failure) const;
     QString describeServer(const LinkFailure& failure, const QString& hostPort) const;
     QString portLabel() const;
+    qint64 nsPerCharacter() const;
 
     QPointer<Transport> transport_;
     QString transportDevice_; // the device transport_ was made for
@@ -110,4 +116,6 @@ class SerialComm : public QObject
     int commEvent_ = 0;
     std::optional<QSerialPort::SerialPortError> injectedFailure_;
     QByteArray injectedInput_;
+    QElapsedTimer lineClock_;
+    qint64 lineFreeAtNs_ = 0; // on lineClock_: when the last character written is on the line
 };

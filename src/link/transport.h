@@ -63,6 +63,8 @@ class Transport : public QObject
     virtual LinkResult write(const QByteArray& bytes) = 0;
     // Every received byte not read yet.
     virtual QByteArray readAll() = 0;
+    // Bytes written and not yet on the line, as far as the transport can tell.
+    virtual qint64 bytesToWrite() const { return 0; }
 
   Q_SIGNALS:
     // At least one byte has arrived.

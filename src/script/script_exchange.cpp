@@ -3,6 +3,9 @@
 #include "link/display_form.h"
 #include "status/decode.h"
 
+#include <QLocale>
+#include <QRegularExpression>
+
 namespace
 {
 
@@ -35,6 +38,38 @@ QByteArray jsonString(const QString& text)
     return out + '"';
 }
 
+// The reply before its CR, where the projector writes its numbers; nothing when no CR came, as
+// a number cut off by the time-out would be a wrong one.
+QStringView replyText(const QString& reply)
+{
+    const qsizetype cr = reply.indexOf(u'\r');
+    return cr < 0 ? QStringView() : QStringView(reply).left(cr);
+}
+
+// A plain decimal field ("512", "+25.0", "-3.5") as a JSON number; null for anything else.
+QByteArray jsonNumber(QStringView field)
+{
+    static const QRegularExpression kDecimal(QStringLiteral("^[+-]?[0-9]{1,15}(\\.[0-9]{1,15})?$"));
+    if (!kDecimal.match(field.toString()).hasMatch()) return "null";
+    return QByteArray::number(field.toDouble(), 'g', QLocale::FloatingPointShortest);
+}
+
+// Lamp hours: the reply's digits. Temperatures: the first three fields between blanks, or null
+// when none of them is a number (a refusal). Other queries: the window's ReadingValue.
+QByteArray jsonReading(const ExchangeResult& r, const Decoded& d)
+{
+    if (r.command == QLatin1String("CR3")) return jsonNumber(replyText(r.reply));
+    if (r.command == QLatin1String("CR6")) {
+        const QList<QStringView> fields = replyText(r.reply).split(u' ', Qt::SkipEmptyParts);
+        QByteArrayList numbers;
+        for (qsizetype i = 0; i < 3; ++i)
+            numbers << jsonNumber(i < fields.size() ? fields.at(i) : QStringView());
+        if (numbers.count("null") == 3) return "null";
+        return '[' + numbers.join(',') + ']';
+    }
+    return d.readingValue ? QByteArray::number(*d.readingValue) : QByteArray("null");
+}
+
 } // namespace
 
 QString formatLine(const ExchangeResult& r)
@@ -52,8 +87,7 @@ QByteArray formatJson(const ExchangeResult& r)
     return "{\"command\":" + jsonString(r.command) + ",\"reply\":" + jsonString(r.reply) +
            ",\"reply_hex\":\"" + r.reply.toLatin1().toHex() +
            "\",\"status\":" + (d.status ? jsonString(*d.status) : QByteArray("null")) +
-           ",\"reading\":" +
-           (d.readingValue ? QByteArray::number(*d.readingValue) : QByteArray("null")) +
+           ",\"reading\":" + jsonReading(r, d) +
            ",\"timed_out\":" + (r.timedOut ? "true" : "false") +
            ",\"ms\":" + QByteArray::number(r.ms) + '}';
 }

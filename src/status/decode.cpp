@@ -3,6 +3,7 @@
 #include "status/number_reader.h"
 
 #include <QStringView>
+#include <algorithm>
 #include <span>
 
 namespace
@@ -99,15 +100,24 @@ QStringView beforeFirstMnemonic(QStringView rxd)
     return piece + 1 < rxd.size() ? rxd.left(piece) : rxd;
 }
 
-// The reading of the line as a 16-bit integer; nullopt when it does not fit.
+bool holdsDecimalDigit(QStringView text)
+{
+    return std::ranges::any_of(text, [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// The reading of the line as a 16-bit integer; nullopt when it does not fit, and when no digit
+// comes before the first control character: a refusal ("?"), an ACK or a bare CR is no reading
+// of zero. A reply with digits that is no number at its start still reads 0, as designed.
 std::optional<qint16> reading16(const QString& rxd)
 {
-    const NumberReading r = readNumber(beforeFirstMnemonic(rxd));
+    const QStringView text = beforeFirstMnemonic(rxd);
+    const NumberReading r = readNumber(text);
+    if (!r.anyDigit && !holdsDecimalDigit(text)) return std::nullopt;
     return r.ok ? roundToInt16(r.value) : std::nullopt;
 }
 
-// Readings that do not fit keep both the status line and the reading: a wrapped number on
-// the status line would be a wrong reading shown as a right one.
+// Readings that do not fit, and replies that give none, keep both the status line and the
+// reading: a wrapped number or a made-up zero would be a wrong reading shown as a right one.
 Decoded projectorHours(const QString& rxd)
 {
     const std::optional<qint16> v = reading16(rxd);
@@ -119,7 +129,7 @@ Decoded airPressure(const QString& rxd)
 {
     const std::optional<qint16> v = reading16(rxd);
     if (!v || *v < -kMaxPressureReading || *v > kMaxPressureReading)
-        return {}; // kept for the same reason as the projector hours
+        return {}; // kept for the same reasons as the projector hours
     const qint16 fiveFold = qint16(*v * 5);
     const double p =
         (fiveFold / kPressureCounts - kPressureOffset) / kPressureSlope + kPressureBase;

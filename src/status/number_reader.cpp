@@ -115,7 +115,8 @@ qint64 readExponent(Cursor& c)
 
 NumberReading toDouble(const Mantissa& m, qint64 exponent, bool negative)
 {
-    if (m.digits.empty()) return {};
+    // Called only once a digit was read: every result here says so.
+    if (m.digits.empty()) return {0, true, true};
     std::string text = m.digits;
     qint64 power = m.power + exponent;
     if (m.dropped) {
@@ -123,23 +124,24 @@ NumberReading toDouble(const Mantissa& m, qint64 exponent, bool negative)
         --power;
     }
     const qint64 leading = power + qint64(text.size()) - 1;
-    if (leading >= kOverflowPower) return {0, false};
-    if (leading < kUnderflowPower) return {};
+    if (leading >= kOverflowPower) return {0, false, true};
+    if (leading < kUnderflowPower) return {0, true, true};
     // Digits and an exponent only, no decimal point: independent of the C locale.
     text += 'e' + std::to_string(power);
     const double v = std::strtod(text.c_str(), nullptr);
-    if (std::isinf(v)) return {0, false};
-    return {negative ? -v : v, true};
+    if (std::isinf(v)) return {0, false, true};
+    return {negative ? -v : v, true, true};
 }
 
 NumberReading readRadix(Cursor& c, int base)
 {
     quint64 value = 0;
-    for (int d; (d = c.takeDigit(base)) >= 0;) {
+    bool any = false;
+    for (int d; (d = c.takeDigit(base)) >= 0; any = true) {
         value = value * quint64(base) + quint64(d);
-        if (value > kMaxRadixValue) return {0, false};
+        if (value > kMaxRadixValue) return {0, false, true};
     }
-    return {double(value), true};
+    return {double(value), true, any};
 }
 
 } // namespace

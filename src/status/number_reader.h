@@ -10,6 +10,7 @@
 struct NumberReading {
     double value = 0;
     bool ok = true;
+    bool anyDigit = false; // at least one digit was read (the "&H" letters A-F count)
 };
 
 // Blanks, tabs and LFs are ignored wherever they stand (they join the digits of the monitor

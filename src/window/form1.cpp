@@ -165,6 +165,11 @@ bool Form1::event(QEvent* event)
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyRelease) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat() && key->key() == heldKey_) heldKey_ = 0;
+        return false;
+    }
     if (event->type() == QEvent::KeyPress) {
         // Key preview: the window sees the key first, at its first receiver only (the focused
         // control), and lets it travel on.
@@ -190,7 +195,12 @@ bool Form1::clickFocusedButton(QWidget* target, const QKeyEvent* key)
     if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
     auto* button = qobject_cast<QPushButton*>(target);
     if (!button || adjusterOf_.contains(button) || !button->isEnabled()) return false;
-    if (!key->isAutoRepeat()) button->click(); // a held key sends once
+    // A held key sends once. Its first press always counts, even when it comes marked as a
+    // repeat: a key released in another program's window (a box dismissed with Return) can
+    // leave the mark on our next press.
+    const bool firstPress = !key->isAutoRepeat() || heldKey_ != key->key();
+    heldKey_ = key->key();
+    if (firstPress) button->click();
 
     return true;
 }

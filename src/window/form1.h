@@ -179,7 +179,9 @@ class Form1 : public QWidget
     bool handedOver_ = false;       // LastCommand was handed over; its end is still due
     Intervals designedIntervals_{}; // what the operator's presses had set before it
     CommandRecall sentCommands;     // Up and Down in Text1
-    bool replyHeld_ = false; // RxBuffer holds a handed-over reply whose window ended at its CR
+    bool replyHeld_ = false;   // RxBuffer holds a handed-over reply whose window ended at its CR
+    int heldKey_ = 0;          // the key whose press clicked a button and is not released yet
+    bool replyCutOff_ = false; // the reply window ended inside a reply: its rest is not decoded
 };
 
 // Enabling a running timer leaves its count alone; enabling a stopped one starts it.

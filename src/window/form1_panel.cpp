@@ -81,6 +81,9 @@ void Form1::Timer1_Timer()
     if (HoldCode == 0) return;
     const AdjusterRow* row = findAdjusterByCode(HoldCode);
     if (!row) return;
+    // A tick faster than the line (the 5 ms arrow repeat at 9600 baud) must not queue commands
+    // that would go on moving after the release: it skips while the last one is still going out.
+    if (MSComm1.OutBufferCount() > 0) return;
     sendCommand(QLatin1String(row->command));
     enableTimer(Timer1);
 }
@@ -117,6 +120,9 @@ void Form1::releaseLostHold()
 
 void Form1::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) releaseLostHold();
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        releaseLostHold();
+        heldKey_ = 0; // its release goes to another window
+    }
     QWidget::changeEvent(event);
 }

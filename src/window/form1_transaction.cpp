@@ -36,6 +36,7 @@ void Form1::Hyouji(const QString& text, int mode)
         // The reply to this command starts here: what was collected before it belongs to an
         // earlier exchange, or to none, and must not be read as part of this one.
         replyStart_ = RxBuffer.size();
+        replyCutOff_ = false;
         Label11->setText(DisplayForm(text));
         history.addTx(text, HoldCode != 0 && Timer1.isActive());
         if (unsent) history.addNotSent(*unsent);
@@ -47,6 +48,7 @@ void Form1::Hyouji(const QString& text, int mode)
     // The monitor shows everything collected; the decoding reads only the reply to the last
     // command, in the same rendering.
     Label12->setText(DisplayForm(text));
+    if (replyCutOff_) return;
     const QStringView reply = QStringView(text).mid(qMin(replyStart_, text.size()));
     const Decoded decoded = decodeReply(LastCommand, DisplayForm(reply));
     if (decoded.status) Label25->setText(*decoded.status);
@@ -72,6 +74,11 @@ void Form1::Timer2_Timer()
 {
     if (AwaitingReply == 1) Label12->setText(kTimeOutMark);
     if (AwaitingReply == 1) history.addTimeOut(kTimeOutMark);
+    // A reply cut off by the window's end: its rest, arriving after RxBuffer was emptied, is no
+    // reply on its own ("34" of "1234" is not 34 hours), so nothing is decoded until the next
+    // command goes out. A reply that had not begun yet still decodes when it comes late.
+    const QStringView reply = QStringView(RxBuffer).mid(qMin(replyStart_, RxBuffer.size()));
+    replyCutOff_ = !reply.isEmpty() && !reply.contains(u'\r');
     Timer2.stop();
     // A handed-over command's reply window ran out: what had come of its reply goes with it.
     if (handedOver_) endHandedOver(ExchangeOutcome::TimedOut, RxBuffer.mid(replyStart_));

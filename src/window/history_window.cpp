@@ -1,5 +1,6 @@
 #include "window/history_window.h"
 
+#include "history/entry_text.h"
 #include "history/history.h"
 #include "window/history_model.h"
 
@@ -28,6 +29,7 @@ constexpr int kColumnWidths[HistoryModel::ColumnCount] = {
        96,   76,  96,  330, 220};
 // clang-format on
 constexpr QSize kInitialSize(900, 420);
+constexpr int kCellPadding = 12; // the table's margins either side of a cell's text
 } // namespace
 
 HistoryWindow::HistoryWindow(ExchangeHistory& history, QWidget* parent)
@@ -102,6 +104,7 @@ void HistoryWindow::setUpTable()
     table_->verticalHeader()->hide();
     for (int column = 0; column < HistoryModel::ColumnCount; ++column)
         table_->setColumnWidth(column, kColumnWidths[column]);
+    table_->setColumnWidth(HistoryModel::DeltaColumn, deltaColumnWidth());
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->installEventFilter(this); // Ctrl+C
     QScrollBar* bar = table_->verticalScrollBar();
@@ -114,6 +117,15 @@ void HistoryWindow::setUpTable()
     });
 }
 
+int HistoryWindow::deltaColumnWidth() const
+{
+    // The widest gaps under 100 hours, in the table's own font: no gap is elided.
+    int widest = 0;
+    for (const qint64 ms : {59'999LL, 3'599'000LL, 359'999'000LL})
+        widest = qMax(widest, table_->fontMetrics().horizontalAdvance(deltaText(ms)));
+    return qMax(kColumnWidths[HistoryModel::DeltaColumn], widest + kCellPadding);
+}
+
 void HistoryWindow::setFilter(const QString& needle)
 {
     // Without a filter the table reads the model itself: a proxy over 100,000 rows would double
@@ -123,6 +135,7 @@ void HistoryWindow::setFilter(const QString& needle)
                                                   : static_cast<QAbstractItemModel*>(filter_);
     if (table_->model() != wanted) table_->setModel(wanted);
     followIfWanted();
+    updateCount();
 }
 
 bool HistoryWindow::eventFilter(QObject* watched, QEvent* event)
@@ -166,7 +179,12 @@ void HistoryWindow::clearHistory()
 
 void HistoryWindow::updateCount()
 {
+    // Rows and entries differ where statuses sit beside their replies, held adjusters fold or a
+    // filter hides rows: the count says what the reader sees, and the entries behind it.
+    model_->flush();
+    const int rows = table_->model()->rowCount();
     QString text = QStringLiteral("%1 entries").arg(history_.size());
+    if (rows != history_.size()) text.prepend(QStringLiteral("%1 rows, ").arg(rows));
     if (history_.dropped() > 0)
         text += QStringLiteral(", %1 older dropped").arg(history_.dropped());
     count_->setText(text);

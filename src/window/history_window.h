@@ -44,6 +44,7 @@ class HistoryWindow : public QWidget
     void setUpTable();
     void setFilter(const QString& needle);
     void followIfWanted();
+    int deltaColumnWidth() const;
 
     ExchangeHistory& history_;
     HistoryModel* model_;
