@@ -18,17 +18,18 @@ case "${1:-}" in
     *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
 esac
 if ((quick)); then
-    startup_runs=3 send_runs=10 presses=200 hold_s=2 flood_s=10 soak_s=20
+    startup_runs=3 send_runs=10 presses=200 hold_s=2 flood_s=10 soak_s=20 pjlink_s=10
     gbench=(--benchmark_min_time=0.01)
     reconnects=4
 else
     startup_runs=10 send_runs=40 presses=1000 hold_s=3 flood_s=60 soak_s=600 gbench=()
+    pjlink_s=60
     reconnects=10
 fi
 
 targets=(zeva-bench-trivial-window zeva-bench-startup zeva-bench-press zeva-bench-hold
          zeva-bench-flood zeva-bench-soak zeva-bench-net zeva-bench-reconnect zeva-bench-send
-         zeva-bench-history)
+         zeva-bench-history zeva-bench-pjlink)
 if [[ ! -f $build/build.ninja ]]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
@@ -58,6 +59,7 @@ run send "$bin/zeva-bench-send" "$send_runs"
 run press "$bin/zeva-bench-press" "$presses"
 run net "$bin/zeva-bench-net" "$presses"
 run reconnect "$bin/zeva-bench-reconnect" "$reconnects"
+run pjlink "$bin/zeva-bench-pjlink" "$presses" "$pjlink_s"
 run hold "$bin/zeva-bench-hold" "$hold_s"
 if [[ -x $bin/zeva-bench-receive ]]; then
     run receive "$bin/zeva-bench-receive" "${gbench[@]}"
@@ -83,7 +85,7 @@ hold_row() {
 echo
 echo "| benchmark | figure | target | met? |"
 echo "|---|---|---|---|"
-for name in startup send press net reconnect; do
+for name in startup send press net reconnect pjlink; do
     awk -F'\t' '$1 == "ROW" { printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }' "$logs/$name.txt"
 done
 hold_row

@@ -43,6 +43,8 @@ foreach(size IN LISTS ZEVA_ICON_SIZES)
             RENAME zeva-control.png)
 endforeach()
 install(FILES ${zeva_man_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The server mode as a systemd template unit, one instance per serial device.
+install(FILES data/zeva-control-serve@.service DESTINATION lib/systemd/system)
 
 # The package's copyright file, in Debian's machine-readable format, carries the licence text of
 # LICENSE (the MIT licence, which Debian calls Expat): one source for both.

@@ -7,6 +7,7 @@ if(NOT TARGET zeva_fuzz_entries)
         ${CMAKE_CURRENT_LIST_DIR}/fuzz_command_lines.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fuzz_entries.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fuzz_entries.h
+        ${CMAKE_CURRENT_LIST_DIR}/fuzz_pjlink.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fuzz_receive_path.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fuzz_telnet.cpp)
     target_include_directories(zeva_fuzz_entries PUBLIC ${CMAKE_CURRENT_LIST_DIR})

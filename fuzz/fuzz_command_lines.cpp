@@ -9,6 +9,8 @@
 #include "sim_projector.h"
 
 #include <QHash>
+#include <QHostAddress>
+#include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
 #include <climits>
@@ -64,6 +66,21 @@ QString modelValue(Options& o, const QString& name, const QString& value)
     } else if (name == "--speed") {
         if (!number || (n != 19200 && n != 9600)) return "speed";
         o.settings = QString::number(n) + ",N,8,1";
+    } else if (name == "--pjlink") {
+        static const QRegularExpression address("^((\\[[0-9A-Fa-f:.]+\\]|[0-9.]+):)?[0-9]{1,5}$");
+        const QString host = value.section(u':', 0, -2).remove(u'[').remove(u']');
+        if (!address.match(value).hasMatch() || value.section(u':', -1).toUInt() > 65535 ||
+            (!host.isEmpty() && QHostAddress(host).isNull()))
+            return "pjlink address";
+        o.pjlink = value;
+    } else if (name == "--pjlink-password-file") {
+        if (value.isEmpty()) return "needs a file name";
+        o.pjlinkPasswordFile = value;
+    } else if (name == "--name") {
+        const bool ascii =
+            std::all_of(value.cbegin(), value.cend(), [](QChar c) { return c >= ' ' && c <= '~'; });
+        if (value.isEmpty() || !ascii || value.size() > 64) return "name";
+        o.name = value;
     } else {
         if (!number || n < 1 || n > kMaxReplyTimeoutMs) return "timeout";
         o.timeoutMs = n;
@@ -74,8 +91,9 @@ QString modelValue(Options& o, const QString& name, const QString& value)
 // zeva-control's command line read plainly, form by form as the help text lists them.
 Options modelOptions(const QStringList& args)
 {
-    static const QStringList valueOptions{"--com1", "--com2",  "--send",    "--query", "--power",
-                                          "--port", "--speed", "--timeout", "--log"};
+    static const QStringList valueOptions{
+        "--com1",  "--com2",    "--send", "--query",  "--power", "--port",
+        "--speed", "--timeout", "--log",  "--pjlink", "--name",  "--pjlink-password-file"};
     Options o;
     for (qsizetype i = 0; i < args.size() && o.error.isEmpty(); ++i) {
         const QString& a = args[i];
@@ -94,6 +112,8 @@ Options modelOptions(const QStringList& args)
             o.listPorts = true;
         } else if (eq < 0 && a == "--json") {
             o.json = true;
+        } else if (eq < 0 && a == "--serve") {
+            o.serve = true;
         } else {
             o.error = "unknown option";
         }
@@ -101,9 +121,15 @@ Options modelOptions(const QStringList& args)
     // Script-only options without a command to send, and a log with one, are refused; the
     // check reads every argument, values included.
     if (o.error.isEmpty() && !o.sends.isEmpty() && !o.logPath.isEmpty()) o.error = "log";
+    if (o.error.isEmpty() && !o.sends.isEmpty() && (o.serve || !o.pjlink.isEmpty()))
+        o.error = "serve with send";
+    if (o.error.isEmpty() && o.pjlink.isEmpty() &&
+        (!o.pjlinkPasswordFile.isEmpty() || !o.name.isEmpty()))
+        o.error = "pjlink options without --pjlink";
     for (const QString& a : args) {
         const QString name = a.section(u'=', 0, 0);
-        if (o.error.isEmpty() && o.sends.isEmpty() &&
+        const bool serveMay = o.serve && (name == "--port" || name == "--speed");
+        if (o.error.isEmpty() && o.sends.isEmpty() && !serveMay &&
             (name == "--port" || name == "--speed" || name == "--timeout" || name == "--json"))
             o.error = "script only";
     }
@@ -180,6 +206,8 @@ void fuzzControlOptions(const uint8_t* data, size_t size)
     FUZZ_CHECK(o.sends == model.sends && o.logPath == model.logPath, detail());
     FUZZ_CHECK(o.port == model.port && o.settings == model.settings, detail());
     FUZZ_CHECK(o.timeoutMs == model.timeoutMs, detail());
+    FUZZ_CHECK(o.serve == model.serve && o.pjlink == model.pjlink, detail());
+    FUZZ_CHECK(o.pjlinkPasswordFile == model.pjlinkPasswordFile && o.name == model.name, detail());
 }
 
 void fuzzSimOptions(const uint8_t* data, size_t size)

@@ -31,6 +31,9 @@ void fuzzPortList(const uint8_t* data, size_t size);
 void fuzzSimFraming(const uint8_t* data, size_t size);
 // Bytes from an RFC 2217 server through the Telnet parser (see fuzz_telnet.cpp).
 void fuzzTelnet(const uint8_t* data, size_t size);
+// A PJLink client's bytes and the projector's replies through the bridge's request side
+// (see fuzz_pjlink.cpp).
+void fuzzPjlink(const uint8_t* data, size_t size);
 // Deletes the window fuzzReceivePath keeps between inputs (before the application goes).
 void fuzzReceivePathShutdown();
 

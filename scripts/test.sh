@@ -3,5 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
+scripts/npm-deps.sh
 scripts/build.sh
 ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure -j2

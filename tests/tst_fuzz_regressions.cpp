@@ -31,6 +31,7 @@ const Target kTargets[] = {
     {"port_list",       fuzzPortList},
     {"sim_framing",     fuzzSimFraming},
     {"telnet",          fuzzTelnet},
+    {"pjlink",          fuzzPjlink},
 };
 // clang-format on
 

@@ -2,7 +2,8 @@
 // the test as the projector. Each row is a sequence of steps on both ends.
 #include "form_harness.h"
 #include "panel/command_table.h"
-#include "window/handover_server.h"
+#include "script/handover_server.h"
+#include "window/window_exchange_line.h"
 
 #include <QLabel>
 #include <QProcess>
@@ -137,7 +138,8 @@ void TestHandover::rules_data()
 // projector's end of the line has received.
 struct Scene {
     std::unique_ptr<FormHarness> panel = std::make_unique<FormHarness>();
-    std::unique_ptr<HandoverServer> server = std::make_unique<HandoverServer>(*panel->form);
+    std::unique_ptr<HandoverServer> server =
+        std::make_unique<HandoverServer>(windowQueues(*panel->form));
     PtyPeer& peer = panel->peer;
     QByteArray wire;
     QProcess script;

@@ -33,14 +33,15 @@ struct ParsedLine {
     QString rendering;
     QByteArray bytes;
     QString status;
+    QString source;
 };
 
 ParsedLine parse(const QByteArray& line)
 {
     const QStringList f = QString::fromUtf8(line).split(QLatin1Char('\t'));
-    if (f.size() != 5) return {};
+    if (f.size() != 6) return {};
     return {QDateTime::fromString(f[0], Qt::ISODateWithMs), f[1], f[2],
-            QByteArray::fromHex(f[3].toLatin1()), f[4]};
+            QByteArray::fromHex(f[3].toLatin1()),           f[4], f[5]};
 }
 
 QList<QByteArray> linesOf(const QString& path)
@@ -108,8 +109,16 @@ void TestHistoryLog::messagesAndStatusHaveTheirFields()
     history.addStatus(u" Power ON");
     history.addTimeOut(u" X X X X");
     history.addPortFailed(u"COM2 (/dev/x): no such device.\tCheck\nthe cable");
+    history.addTx(u"CR0\r", false);
+    history.setNextSource(u"pjlink 192.0.2.7");
+    history.addTx(u"CR1\r", false);
+    history.addTx(u"CR3\r", false); // the source was for one command only
     const QList<QByteArray> lines = linesOf(path);
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(parse(lines[0]).source, QString());
+    QCOMPARE(parse(lines[3]).source, QStringLiteral("operator"));
+    QCOMPARE(parse(lines[4]).source, QStringLiteral("pjlink 192.0.2.7"));
+    QCOMPARE(parse(lines[5]).source, QStringLiteral("operator"));
     QCOMPARE(parse(lines[0]).direction, QStringLiteral("STATUS"));
     QCOMPARE(parse(lines[0]).status, QStringLiteral(" Power ON"));
     QCOMPARE(parse(lines[1]).rendering, QStringLiteral(" X X X X"));

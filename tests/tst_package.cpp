@@ -99,6 +99,7 @@ void TestPackage::holdsFile_data()
     }
     QTest::newRow("man page, compressed") << "./usr/share/man/man1/zeva-control.1.gz";
     QTest::newRow("copyright") << "./usr/share/doc/zeva-control/copyright";
+    QTest::newRow("server unit") << "./usr/lib/systemd/system/zeva-control-serve@.service";
 }
 
 void TestPackage::holdsFile()

@@ -2,9 +2,10 @@
 // directly and through a running panel that holds the port.
 #include "form_harness.h"
 #include "panel/command_table.h"
+#include "script/handover_server.h"
 #include "script/handover_socket.h"
 #include "sim_process.h"
-#include "window/handover_server.h"
+#include "window/window_exchange_line.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -210,7 +211,7 @@ void TestSend::handedOverToRunningPanel()
     panel.form->MSComm1.setDevices(sim.device(), kMissingDevice);
     panel.form->Form_Load();
     QVERIFY(panel.form->MSComm1.PortOpen());
-    HandoverServer server(*panel.form);
+    HandoverServer server(windowQueues(*panel.form));
     QVERIFY(server.listen(sim.device()));
     const QString socket = handoverSocketPath(sim.device());
     QCOMPARE(server.socketPaths(), QStringList{socket});
@@ -232,7 +233,7 @@ void TestSend::queuedBehindOperatorsExchange()
     FormHarness panel(kMissingDevice, false);
     panel.form->MSComm1.setDevices(sim.device(), kMissingDevice);
     panel.form->Form_Load();
-    HandoverServer server(*panel.form);
+    HandoverServer server(windowQueues(*panel.form));
     QVERIFY(server.listen(sim.device()));
     // The operator's STATUS press opens a reply window of 2 s just before the script starts.
     panel.form->Command_Click(*findCommandRow(u"Command44"));

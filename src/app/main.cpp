@@ -3,9 +3,11 @@
 #include "app/log_option.h"
 #include "app/options.h"
 #include "app/panel_module.h"
+#include "app/quit_signals.h"
 #include "history/history_log.h"
 #include "ports/list_ports.h"
 #include "script/script_run.h"
+#include "script/serve_run.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -56,10 +58,18 @@ int main(int argc, char** argv)
         return runScript({options.com1, options.com2, options.port, options.settings,
                           options.timeoutMs, options.json, options.sends});
     }
-    // Tried before the window is loaded so that a log that cannot be written stops the start;
-    // the window opens it again for itself.
+    // Tried before the server starts or the window is loaded, so that a log that cannot be
+    // written stops the start; each opens it again for itself.
     if (HistoryLog log; !options.logPath.isEmpty() && !openHistoryLog(log, options.logPath))
         return kUsageExitCode;
+    if (options.serve) {
+        QCoreApplication app(argc, argv);
+        // The port is closed and its lock and the hand-over socket removed on the way out.
+        onTerminationSignals(&app, [] { QCoreApplication::quit(); });
+        return runServe({options.com1, options.com2, options.port, options.settings,
+                         options.logPath, options.pjlink, options.pjlinkPasswordFile,
+                         options.name});
+    }
     if (!displayAvailable()) {
         std::fputs("zeva-control: no display available (set DISPLAY, run under xvfb-run, or set "
                    "QT_QPA_PLATFORM=offscreen)\n",

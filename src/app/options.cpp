@@ -4,6 +4,7 @@
 #include "link/line_settings.h"
 #include "panel/command_table.h"
 #include "ports/default_devices.h"
+#include "script/pjlink_server.h"
 
 #include <span>
 
@@ -89,6 +90,32 @@ QString setLog(Options& o, const QString&, const QString& value)
     return {};
 }
 
+QString setPjlink(Options& o, const QString& name, const QString& value)
+{
+    if (!parsePjlinkAddress(value))
+        return QStringLiteral("option %1 takes [ADDR:]PORT, as 4352 or 127.0.0.1:4352").arg(name);
+    o.pjlink = value;
+    return {};
+}
+
+QString setPasswordFile(Options& o, const QString&, const QString& value)
+{
+    o.pjlinkPasswordFile = value;
+    return {};
+}
+
+QString setName(Options& o, const QString& name, const QString& value)
+{
+    const bool ascii =
+        std::all_of(value.cbegin(), value.cend(), [](QChar c) { return c >= u' ' && c <= u'~'; });
+    if (!ascii || value.size() > kMaxPjlinkName)
+        return QStringLiteral("option %1 takes up to %2 printable ASCII characters")
+            .arg(name)
+            .arg(kMaxPjlinkName);
+    o.name = value;
+    return {};
+}
+
 QString setPort(Options& o, const QString& name, const QString& value)
 {
     return setChoice(o.port, value, {1, 2}, name);
@@ -114,7 +141,7 @@ QString setTimeout(Options& o, const QString& name, const QString& value)
     return {};
 }
 
-enum class Section { Window, Script };
+enum class Section { Window, Script, Serve };
 using Apply = QString (*)(Options&, const QString& name, const QString& value);
 
 // One row per option: parsing and the usage text are both made from it. A row with `apply`
@@ -175,6 +202,16 @@ constexpr OptionRow kOptionRows[] = {
          "number of hours, pressure and lamp-hours, an array of the\n"
          "three temperatures (null where one is not a number), or\n"
          "null when the reply gave none"},
+    {"--serve",      nullptr, nullptr,      nullptr,         false, Section::Serve,  false, nullptr,    &Options::serve,
+         "no window: hold the port open (--port and --speed as for\n"
+         "scripts) and serve it to scripts and, with --pjlink, PJLink"},
+    {"--pjlink",     nullptr, "[ADDR:]PORT", "a port",       true,  Section::Serve,  false, setPjlink,  nullptr,
+         "answer PJLink class 1 on this TCP port (4352 is PJLink's),\n"
+         "on every address or on ADDR only; the window does too"},
+    {"--pjlink-password-file", nullptr, "FILE", "a file name", true, Section::Serve, false, setPasswordFile, nullptr,
+         "PJLink's password, read from FILE (mode 600)"},
+    {"--name",       nullptr, "TEXT",       "a value",       true,  Section::Serve,  false, setName,    nullptr,
+         "what PJLink's NAME ? answers (default: the device's name)"},
 };
 // clang-format on
 
@@ -214,9 +251,16 @@ QString checkScriptOptions(const Options& o, const QStringList& args)
         return QStringLiteral(
             "option --log keeps the window's history; it does not go with --send, "
             "--query or --power");
+    if (!o.sends.isEmpty() && (o.serve || !o.pjlink.isEmpty()))
+        return QStringLiteral("options --serve and --pjlink do not go with --send, --query or "
+                              "--power");
+    if ((!o.pjlinkPasswordFile.isEmpty() || !o.name.isEmpty()) && o.pjlink.isEmpty())
+        return QStringLiteral("options --pjlink-password-file and --name need --pjlink");
     if (!o.sends.isEmpty()) return {};
     for (const QString& arg : args) {
         const OptionRow* row = findOption(arg.section(QLatin1Char('='), 0, 0));
+        // The server holds the port as a script would open it.
+        if (o.serve && row && (row->apply == setPort || row->apply == setSpeed)) continue;
         if (row && row->scriptOnly)
             return QStringLiteral("option %1 needs --send, --query or --power")
                 .arg(QLatin1String(row->name));
@@ -274,6 +318,10 @@ QString usageText()
                            "[--power on|off]\n"
                            "                    [--com1 DEVICE] [--port 1|2] [--speed 19200|9600]\n"
                            "                    [--timeout MS] [--json]\n"
+                           "       zeva-control --serve [--com1 DEVICE] [--port 1|2] "
+                           "[--log FILE]\n"
+                           "                    [--pjlink [ADDR:]PORT] [--pjlink-password-file "
+                           "FILE] [--name TEXT]\n"
                            "       zeva-control --list-ports\n"
                            "Remote-control panel for the projector on a serial line.\n\n") +
             usageLines(Section::Window) +
@@ -283,6 +331,9 @@ QString usageText()
                 "decoded status when there is one. A panel already running on the device sends\n"
                 "the commands for the script, as if they were typed into its command entry.\n") +
             usageLines(Section::Script) +
+            QStringLiteral("\nServer mode: the port stays open without a window and reopens "
+                           "after a loss;\nscripts hand their commands to it as to a window.\n") +
+            usageLines(Section::Serve) +
             QStringLiteral(
                 "\nExit status: 0 every command got a reply; 1 a reply was \"?\" (refused);\n"
                 "2 bad usage; 3 a reply did not come in time; 4 the port could not be opened\n"

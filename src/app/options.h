@@ -27,6 +27,11 @@ struct Options {
 
     QString logPath; // non-empty: the window appends its exchange history to this file
 
+    bool serve = false;         // no window: hold the port and serve it to scripts and PJLink
+    QString pjlink;             // "[ADDR:]PORT": serve PJLink there (window or server mode)
+    QString pjlinkPasswordFile; // PJLink's password, in a file only its owner may read
+    QString name;               // what PJLink's NAME ? answers (default: the device's name)
+
     QString error; // non-empty: the command line was not understood
 };
 

@@ -3,9 +3,11 @@
 #include "app/panel_module.h"
 #include "app/quit_signals.h"
 #include "history/history_log.h"
+#include "script/handover_server.h"
+#include "script/pjlink_server.h"
 #include "window/form1.h"
-#include "window/handover_server.h"
 #include "window/layout_builder.h"
+#include "window/window_exchange_line.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -83,7 +85,17 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     // Scripts hand their commands to this window while it holds the port. The sockets are made
     // once the window is up: each costs a directory, a bind and a rename, and a script that
     // comes before them opens the port itself and finds it in use, as before.
-    HandoverServer handover(form);
+    HandoverServer handover(windowQueues(form));
+    // PJLink clients reach whichever port the window holds, behind the operator's exchanges.
+    if (!options.pjlink.isEmpty()) {
+        const PjlinkSetup setup{options.pjlink, options.pjlinkPasswordFile,
+                                pjlinkName(options.name, options.com1)};
+        if (const PjlinkStart pjlink = startPjlink(*windowQueue(form, {}, &form), setup, &form);
+            !pjlink.server) {
+            std::fprintf(stderr, "zeva-control: %s\n", qPrintable(pjlink.error));
+            return 1;
+        }
+    }
     form.show();
     form.control(QStringLiteral("Command17"))->setFocus();
     afterFirstExpose(form, [&handover, &options] {

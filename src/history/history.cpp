@@ -74,6 +74,7 @@ HistoryEntry& ExchangeHistory::push(EntryKind kind, quint64 exchange, qsizetype 
     e.textSize = quint32(bytes);
     e.kind = kind;
     e.repeat = false;
+    e.source = 0;
     lastMonotonicMs_ = now;
     textHead_ = start + quint64(bytes);
     ++end_;
@@ -87,10 +88,12 @@ void ExchangeHistory::dropOldest()
     ++dropped_;
 }
 
-void ExchangeHistory::addLatin1(EntryKind kind, QStringView chars, quint64 exchange, bool repeat)
+void ExchangeHistory::addLatin1(EntryKind kind, QStringView chars, quint64 exchange, bool repeat,
+                                quint16 source)
 {
     HistoryEntry& e = push(kind, exchange, chars.size());
     e.repeat = repeat;
+    e.source = source;
     // One byte per character, as the serial layer writes them: beyond 8 bits goes out as '?'.
     char* out = textAt(e.textStart);
     for (quint32 i = 0; i < e.textSize; ++i) {
@@ -123,7 +126,24 @@ void ExchangeHistory::addMessage(EntryKind kind, QStringView message, quint64 ex
 void ExchangeHistory::addTx(QStringView command, bool repeat)
 {
     exchange_ = end_;
-    addLatin1(EntryKind::Tx, command, exchange_, repeat);
+    const quint16 source = std::exchange(nextSource_, quint16(1));
+    addLatin1(EntryKind::Tx, command, exchange_, repeat, source);
+}
+
+void ExchangeHistory::setNextSource(QStringView source)
+{
+    qsizetype i = sources_.indexOf(source);
+    if (i < 0 && sources_.size() < kMaxSources) {
+        i = sources_.size();
+        sources_.append(source.toString());
+    }
+    if (i < 0) i = qMax(0, sources_.indexOf(source.split(u' ').front()));
+    nextSource_ = quint16(i);
+}
+
+QString ExchangeHistory::source(const HistoryEntry& e) const
+{
+    return sources_.value(e.source);
 }
 
 void ExchangeHistory::addRx(QStringView piece, bool inReplyWindow)

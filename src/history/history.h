@@ -39,7 +39,8 @@ struct HistoryEntry {
     quint64 textStart; // where the text begins in the byte ring (ever-growing position)
     quint32 textSize;  // bytes: Latin-1 for line characters, UTF-8 for messages
     EntryKind kind;
-    bool repeat; // a command resent by a held adjuster's repeat
+    bool repeat;    // a command resent by a held adjuster's repeat
+    quint16 source; // who sent a command (see ExchangeHistory::source), 0 for other entries
 };
 
 class ExchangeHistory : public QObject
@@ -56,6 +57,9 @@ class ExchangeHistory : public QObject
     // The transaction routine's events. A piece received outside a reply window belongs to no
     // exchange; a status belongs to the piece that produced it.
     void addTx(QStringView command, bool repeat);
+    // Who sends the next command added, for that one only; the operator unless said otherwise:
+    // "script", "pjlink 192.0.2.7".
+    void setNextSource(QStringView source);
     void addRx(QStringView piece, bool inReplyWindow);
     void addStatus(QStringView status);
     void addTimeOut(QStringView mark);
@@ -82,6 +86,8 @@ class ExchangeHistory : public QObject
     // Line characters as one QChar per byte; messages decoded from UTF-8.
     QString text(const HistoryEntry& e) const;
     bool sameText(const HistoryEntry& a, const HistoryEntry& b) const;
+    // The sender of a command ("operator", "script", "pjlink 192.0.2.7"); empty for the rest.
+    QString source(const HistoryEntry& e) const;
 
   Q_SIGNALS:
     // A new entry is in; entries before firstSeq() may have been dropped to make room.
@@ -93,7 +99,8 @@ class ExchangeHistory : public QObject
     HistoryEntry& push(EntryKind kind, quint64 exchange, qsizetype bytes);
     void dropOldest();
     char* textAt(quint64 position) { return text_.get() + position % quint64(textCapacity_); }
-    void addLatin1(EntryKind kind, QStringView chars, quint64 exchange, bool repeat);
+    void addLatin1(EntryKind kind, QStringView chars, quint64 exchange, bool repeat,
+                   quint16 source = 0);
     void addMessage(EntryKind kind, QStringView message, quint64 exchange = 0);
 
     qsizetype capacity_;
@@ -107,6 +114,12 @@ class ExchangeHistory : public QObject
     quint64 exchange_ = 0;   // the command whose reply window is open or was last
     quint64 rxExchange_ = 0; // the exchange of the last piece received
     bool lineDown_ = false;
+    // Senders by number, each kept once: a few words however long the program runs, unless
+    // ever new clients come; past kMaxSources they are kept by their first word only.
+    static constexpr qsizetype kMaxSources = 1024;
+    QStringList sources_{QString(), QStringLiteral("operator"), QStringLiteral("script"),
+                         QStringLiteral("pjlink")};
+    quint16 nextSource_ = 1;
     QElapsedTimer clock_;
     qint64 lastMonotonicMs_ = -1;
 };

@@ -54,7 +54,7 @@ QString HistoryLog::line(const ExchangeHistory& history, const HistoryEntry& e)
     const QString hex = carriesBytes(e.kind) ? hexBytes(history.bytes(e)) : QString();
     return isoTime(e.timeMs) + QLatin1Char('\t') + directionName(e.kind) + QLatin1Char('\t') +
            (status ? QString() : text) + QLatin1Char('\t') + hex + QLatin1Char('\t') +
-           (status ? text : QString());
+           (status ? text : QString()) + QLatin1Char('\t') + history.source(e);
 }
 
 void HistoryLog::write(const ExchangeHistory& history, quint64 seq)

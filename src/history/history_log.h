@@ -1,7 +1,8 @@
 #pragma once
 // The history written to a file as it happens: one line per entry, appended and flushed at once so
 // that nothing is lost when the program crashes or the adapter is pulled out. Fields are separated
-// by tabs: time (ISO 8601 with milliseconds), direction, rendering, bytes in hex, status.
+// by tabs: time (ISO 8601 with milliseconds), direction, rendering, bytes in hex, status, and
+// who sent a command.
 #include "history/history.h"
 
 #include <QFile>

@@ -14,6 +14,7 @@ HeadlessExchange::HeadlessExchange(QObject* parent) : ExchangeLine(parent)
         if (inFlight_) end(ExchangeOutcome::TimedOut);
     });
     connect(&comm_, &SerialComm::reconnected, this, &HeadlessExchange::reconnected);
+    connect(&comm_, &SerialComm::retryFailed, this, &HeadlessExchange::retryFailed);
 }
 
 CommError HeadlessExchange::open(const QString& com1, const QString& com2, int port,

@@ -28,6 +28,8 @@ class HeadlessExchange : public ExchangeLine
     // The open line failed under us; it is reopened by itself when it comes back.
     void lineLost(const QString& description);
     void reconnected();
+    // Reopening attempt `attempt` of an outage failed (see SerialComm::retryFailed).
+    void retryFailed(int attempt, const QString& description);
     // A command could not be written (the exchange then ends as timed out).
     void writeFailed(const QString& description);
 

@@ -15,7 +15,7 @@ WindowExchangeLine::WindowExchangeLine(Form1& form, const QString& device, QObje
 bool WindowExchangeLine::isOpen() const
 {
     const QString held = form_.heldDevice();
-    return !held.isEmpty() && canonicalDevice(held) == device_;
+    return !held.isEmpty() && (device_.isEmpty() || canonicalDevice(held) == device_);
 }
 
 bool WindowExchangeLine::busy() const
@@ -29,4 +29,20 @@ void WindowExchangeLine::start(const QString& command, int replyWindowMs)
     mine_ = false;
     form_.sendHandedOver(command, replyWindowMs);
     mine_ = true;
+}
+
+HandoverServer::QueueFor windowQueues(Form1& form)
+{
+    return
+        [&form](const QString& device, QObject* owner) { return windowQueue(form, device, owner); };
+}
+
+ExchangeQueue* windowQueue(Form1& form, const QString& device, QObject* owner)
+{
+    auto* queue = new ExchangeQueue(*new WindowExchangeLine(form, device, owner), owner);
+    // Started just before the line sends it: the history names its sender.
+    QObject::connect(
+        queue, &ExchangeQueue::started, &form,
+        [&form](quint64, const QString& source) { form.history.setNextSource(source); });
+    return queue;
 }

@@ -3,6 +3,7 @@
 // device, busy while the operator has an exchange under way. Reaches Form1 only through its
 // narrow exchange interface.
 #include "script/exchange_queue.h"
+#include "script/handover_server.h"
 
 class Form1;
 
@@ -10,7 +11,7 @@ class WindowExchangeLine : public ExchangeLine
 {
     Q_OBJECT
   public:
-    // device: canonical, as canonicalDevice() names it.
+    // device: canonical, as canonicalDevice() names it; empty for whichever the window holds.
     WindowExchangeLine(Form1& form, const QString& device, QObject* parent = nullptr);
 
     bool isOpen() const override;
@@ -22,3 +23,8 @@ class WindowExchangeLine : public ExchangeLine
     QString device_;
     bool mine_ = false; // the handed-over exchange under way was started here
 };
+
+// A queue over the window for one device (empty: whichever it holds), owned by `owner`.
+ExchangeQueue* windowQueue(Form1& form, const QString& device, QObject* owner);
+// The hand-over's queues over a window: one per device, each owned by its socket.
+HandoverServer::QueueFor windowQueues(Form1& form);

@@ -1,9 +1,8 @@
-#include "window/handover_server.h"
+#include "script/handover_server.h"
 
 #include "script/exchange_queue.h"
 #include "script/handover_socket.h"
 #include "script/handover_wire.h"
-#include "window/window_exchange_line.h"
 
 #include <QFile>
 #include <QLocalServer>
@@ -31,7 +30,10 @@ void send(QLocalSocket* client, const WireMessage& message)
 
 } // namespace
 
-HandoverServer::HandoverServer(Form1& form, QObject* parent) : QObject(parent), form_(form) {}
+HandoverServer::HandoverServer(QueueFor queueFor, QObject* parent)
+    : QObject(parent), queueFor_(std::move(queueFor))
+{
+}
 
 HandoverServer::~HandoverServer()
 {
@@ -58,7 +60,7 @@ bool HandoverServer::listen(const QString& device)
     }
     // Read and write for the owner only: connecting needs no more (Qt leaves 0700).
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    auto* queue = new ExchangeQueue(*new WindowExchangeLine(form_, canonical, server), server);
+    ExchangeQueue* queue = queueFor_(canonical, server);
     connect(queue, &ExchangeQueue::started, this, [this, queue](quint64 id) {
         if (const Pending* p = find(queue, id))
             send(p->client, wireMessage(WireKind::Started, p->wireId));

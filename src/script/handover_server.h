@@ -1,15 +1,16 @@
 #pragma once
-// The window's side of the hand-over: listens on one socket per device it may hold and puts the
-// commands that scripts hand in on that device's exchange queue, behind the operator's own
-// exchanges. A script that gives up or goes away takes what it had queued with it. Removes its
-// sockets when it goes; a socket left by a panel that died is replaced.
+// The serving side of the hand-over, for a window or a headless server: listens on one socket
+// per device it may hold and puts the commands that scripts hand in on that device's exchange
+// queue, behind the owner's own exchanges. A script that gives up or goes away takes what it
+// had queued with it. Removes its sockets when it goes; a socket left by a server that died is
+// replaced.
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <optional>
 
 class ExchangeQueue;
-class Form1;
 class QLocalServer;
 class QLocalSocket;
 struct ExchangeAnswer;
@@ -19,7 +20,11 @@ class HandoverServer : public QObject
 {
     Q_OBJECT
   public:
-    explicit HandoverServer(Form1& form, QObject* parent = nullptr);
+    // The queue of a device (canonical, as canonicalDevice() names it), made for the socket
+    // `owner` or shared.
+    using QueueFor = std::function<ExchangeQueue*(const QString& device, QObject* owner)>;
+
+    explicit HandoverServer(QueueFor queueFor, QObject* parent = nullptr);
     ~HandoverServer() override;
 
     // Starts listening for scripts that name this device; false when another running panel
@@ -42,7 +47,7 @@ class HandoverServer : public QObject
     void answer(const ExchangeQueue* queue, quint64 queueId, const ExchangeAnswer& answer);
     void cancel(const QLocalSocket* client, std::optional<quint64> wireId);
 
-    Form1& form_;
+    QueueFor queueFor_;
     QList<QLocalServer*> servers_;
     QList<Pending> pending_;
 };

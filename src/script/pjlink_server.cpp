@@ -1,0 +1,282 @@
+#include "script/pjlink_server.h"
+
+#include "script/exchange_queue.h"
+#include "script/pjlink_session.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <sys/stat.h>
+
+namespace
+{
+
+// Bytes taken from the socket at a time: while a request is out, nothing more is read, and the
+// client's further lines wait in the network's buffers, not in ours.
+constexpr qint64 kReadBuffer = 1024;
+// A PJLink password has at most 32 characters; a file longer than a line end more is refused.
+constexpr qsizetype kMaxPassword = 32;
+constexpr qint64 kMaxPasswordFile = kMaxPassword + 2;
+// How long a refused client has to take its refusal before the connection is cut.
+constexpr int kFlushMs = 1000;
+
+QString sourceOf(const QTcpSocket& socket)
+{
+    QHostAddress peer = socket.peerAddress();
+    bool v4 = false;
+    if (const quint32 a = peer.toIPv4Address(&v4); v4) peer = QHostAddress(a);
+    return QStringLiteral("pjlink ") + peer.toString();
+}
+
+} // namespace
+
+// One client: its socket, its conversation and the request under way.
+class PjlinkConnection : public QObject
+{
+  public:
+    PjlinkConnection(PjlinkServer& server, QTcpSocket* socket);
+    ~PjlinkConnection() override;
+
+  private:
+    void readRequests();
+    bool handle(const PjlinkSession::Step& step);
+    void runNext();
+    void finish(const QByteArray& answer);
+    void write(const QByteArray& bytes);
+    // Ends the connection; with `flush`, once what was written has gone out.
+    void close(bool flush = false);
+
+    PjlinkServer& server_;
+    QTcpSocket* socket_;
+    QString source_;
+    PjlinkSession session_;
+    QByteArray input_;
+    QTimer idle_;
+    PjlinkRequest request_;
+    std::optional<PjlinkRun> run_;
+    quint64 queued_ = 0; // the queue's id of the command out for run_, 0 for none
+    bool closing_ = false;
+};
+
+PjlinkConnection::PjlinkConnection(PjlinkServer& server, QTcpSocket* socket)
+    : QObject(&server), server_(server), socket_(socket), source_(sourceOf(*socket)),
+      session_(server.password_, server.password_.isEmpty() ? QByteArray() : pjlinkSalt())
+{
+    socket_->setParent(this);
+    socket_->setReadBufferSize(kReadBuffer);
+    idle_.setTimerType(Qt::PreciseTimer);
+    idle_.setSingleShot(true);
+    idle_.setInterval(server.idleMs_);
+    connect(&idle_, &QTimer::timeout, this, [this] { close(); });
+    connect(socket_, &QTcpSocket::readyRead, this, &PjlinkConnection::readRequests);
+    connect(socket_, &QTcpSocket::disconnected, this, [this] { close(); });
+    write(session_.greeting());
+    idle_.start();
+}
+
+PjlinkConnection::~PjlinkConnection()
+{
+    // Nothing is sent for a client that has gone.
+    if (queued_ && server_.queue_) server_.queue_->cancel(queued_);
+}
+
+void PjlinkConnection::readRequests()
+{
+    while (!run_ && !closing_) {
+        input_ += socket_->readAll();
+        if (input_.isEmpty()) return;
+        idle_.start();
+        const PjlinkSession::Step step = session_.next(input_);
+        if (step.kind == PjlinkSession::Kind::NeedMore) continue;
+        if (!handle(step)) return;
+    }
+}
+
+// False when the connection ends here.
+bool PjlinkConnection::handle(const PjlinkSession::Step& step)
+{
+    switch (step.kind) {
+    case PjlinkSession::Kind::Request:
+        request_ = step.request;
+        if (!request_.row) {
+            write(pjlinkAnswerLine(request_, request_.error));
+            return true;
+        }
+        // Waiting for the queue is not silence: the client has asked and waits.
+        idle_.stop();
+        run_.emplace(*request_.row, server_.device_);
+        runNext();
+        return true;
+    case PjlinkSession::Kind::Refused:
+        write(step.text);
+        close(true);
+        return false;
+    case PjlinkSession::Kind::Close:
+        close();
+        return false;
+    case PjlinkSession::Kind::NeedMore:
+    case PjlinkSession::Kind::Nothing:
+        break;
+    }
+    return true;
+}
+
+void PjlinkConnection::runNext()
+{
+    const std::optional<QString> command = run_->nextCommand();
+    if (!command) return finish(run_->answer());
+    if (!server_.queue_) return finish("ERR3"); // the program is ending
+    queued_ = server_.queue_->submit(
+        *command, run_->row().replyWindowMs, source_, [this](const ExchangeAnswer& a) {
+            queued_ = 0;
+            const bool replied = a.outcome == ExchangeOutcome::Replied;
+            run_->take(replied ? std::optional(a.reply) : std::nullopt);
+            runNext();
+        });
+}
+
+void PjlinkConnection::finish(const QByteArray& answer)
+{
+    write(pjlinkAnswerLine(request_, answer));
+    run_.reset();
+    idle_.start();
+    // The lines that came meanwhile; from the event loop, so that a client that keeps the
+    // queue busy cannot keep this call stack growing.
+    QMetaObject::invokeMethod(this, &PjlinkConnection::readRequests, Qt::QueuedConnection);
+}
+
+void PjlinkConnection::write(const QByteArray& bytes)
+{
+    if (closing_) return;
+    if (socket_->bytesToWrite() > PjlinkServer::kMaxUnread) return close();
+    socket_->write(bytes);
+}
+
+void PjlinkConnection::close(bool flush)
+{
+    if (std::exchange(closing_, true)) return;
+    server_.connections_.removeOne(this);
+    idle_.stop();
+    if (flush && socket_->state() == QAbstractSocket::ConnectedState) {
+        connect(socket_, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+        QTimer::singleShot(kFlushMs, this, &QObject::deleteLater); // a client that never reads
+        socket_->disconnectFromHost();
+        return;
+    }
+    socket_->abort();
+    deleteLater();
+}
+
+std::optional<PjlinkAddress> parsePjlinkAddress(const QString& text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(?:(\\[[0-9A-Fa-f:.]+\\]|[0-9.]+):)?([0-9]{1,5})$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch()) return std::nullopt;
+    PjlinkAddress where;
+    const uint port = m.captured(2).toUInt();
+    if (port > 65535) return std::nullopt;
+    where.port = quint16(port);
+    QString host = m.captured(1);
+    if (host.isEmpty()) return where;
+    if (host.startsWith(u'[')) host = host.mid(1, host.size() - 2);
+    if (!where.address.setAddress(host)) return std::nullopt;
+    return where;
+}
+
+PjlinkServer::PjlinkServer(ExchangeQueue& queue, PjlinkDevice device, QByteArray password,
+                           QObject* parent)
+    : QObject(parent), queue_(&queue), device_(std::move(device)), password_(std::move(password)),
+      server_(new QTcpServer(this))
+{
+    connect(server_, &QTcpServer::newConnection, this, &PjlinkServer::accept);
+}
+
+PjlinkServer::~PjlinkServer()
+{
+    qDeleteAll(std::exchange(connections_, {}));
+}
+
+std::optional<QString> PjlinkServer::listen(const PjlinkAddress& where)
+{
+    if (server_->listen(where.address, where.port)) return std::nullopt;
+    return server_->errorString();
+}
+
+quint16 PjlinkServer::port() const
+{
+    return server_->serverPort();
+}
+
+void PjlinkServer::accept()
+{
+    while (QTcpSocket* socket = server_->nextPendingConnection()) {
+        if (connections_.size() >= kMaxClients) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        connections_.append(new PjlinkConnection(*this, socket));
+    }
+}
+
+PjlinkPassword readPjlinkPassword(const QString& path)
+{
+    struct stat st {
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || ::fstat(file.handle(), &st) != 0)
+        return {{},
+                QStringLiteral("cannot read the PJLink password file %1: %2")
+                    .arg(path, file.errorString())};
+    if (!S_ISREG(st.st_mode) || (st.st_mode & 077) != 0)
+        return {{},
+                QStringLiteral("the PJLink password file %1 must be a file that only its "
+                               "owner may read (chmod 600)")
+                    .arg(path)};
+    QByteArray password = file.read(kMaxPasswordFile + 1);
+    while (password.endsWith('\n') || password.endsWith('\r'))
+        password.chop(1);
+    const bool printable = std::all_of(password.cbegin(), password.cend(),
+                                       [](char c) { return c > 0x20 && c <= 0x7E; });
+    if (password.isEmpty() || password.size() > kMaxPassword || !printable)
+        return {{},
+                QStringLiteral("the PJLink password in %1 must be 1 to 32 printable ASCII "
+                               "characters without blanks")
+                    .arg(path)};
+    return {password, {}};
+}
+
+PjlinkStart startPjlink(ExchangeQueue& queue, const PjlinkSetup& setup, QObject* parent)
+{
+    const std::optional<PjlinkAddress> where = parsePjlinkAddress(setup.address);
+    if (!where)
+        return {nullptr,
+                QStringLiteral("--pjlink wants [ADDR:]PORT, not \"%1\"").arg(setup.address)};
+    QByteArray password;
+    if (!setup.passwordFile.isEmpty()) {
+        PjlinkPassword p = readPjlinkPassword(setup.passwordFile);
+        if (!p.error.isEmpty()) return {nullptr, p.error};
+        password = p.password;
+    }
+    const PjlinkDevice device{setup.name, "zeva-control " ZEVA_VERSION};
+    auto* server = new PjlinkServer(queue, device, password, parent);
+    if (const std::optional<QString> failure = server->listen(*where)) {
+        delete server;
+        return {nullptr,
+                QStringLiteral("cannot serve PJLink on %1: %2").arg(setup.address, *failure)};
+    }
+    return {server, {}};
+}
+
+QByteArray pjlinkName(const QString& name, const QString& device)
+{
+    const QString text = name.isEmpty() ? QFileInfo(device).fileName() : name;
+    QByteArray ascii = text.left(kMaxPjlinkName).toLatin1();
+    for (char& c : ascii)
+        if (c < 0x20 || c > 0x7E) c = '?';
+    return ascii;
+}

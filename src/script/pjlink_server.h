@@ -1,0 +1,88 @@
+#pragma once
+// PJLink class 1 on TCP: each client's requests go through the one exchange queue, behind
+// everything queued before them, with the source "pjlink <address>". At most kMaxClients at
+// once (the rest are closed at once); a client that sends nothing for kIdleMs, a line that is
+// too long or a byte that is not printable ASCII ends that connection.
+#include "script/exchange_queue.h"
+#include "script/pjlink_table.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <optional>
+
+class QTcpServer;
+class PjlinkConnection;
+
+// NAME ? is at most this long.
+inline constexpr qsizetype kMaxPjlinkName = 64;
+
+// Where to listen: "[ADDR:]PORT", ADDR an IPv4 address, an IPv6 one in brackets, or absent for
+// every address of the machine. Port 0 takes a free one.
+struct PjlinkAddress {
+    QHostAddress address = QHostAddress::Any;
+    quint16 port = 0;
+};
+std::optional<PjlinkAddress> parsePjlinkAddress(const QString& text);
+
+// The password from its file: refused unless it is a regular file that only its owner may
+// read or write, and unless it holds 1 to 32 printable ASCII characters (a final line end
+// aside). The error's description otherwise.
+struct PjlinkPassword {
+    QByteArray password;
+    QString error;
+};
+PjlinkPassword readPjlinkPassword(const QString& path);
+
+// What NAME ? answers: `name`, else the device's file name, as printable ASCII ('?' for the
+// rest) of at most kMaxPjlinkName characters.
+QByteArray pjlinkName(const QString& name, const QString& device);
+
+// What the command line says of PJLink.
+struct PjlinkSetup {
+    QString address;      // "[ADDR:]PORT"
+    QString passwordFile; // empty: no authentication
+    QByteArray name;      // NAME ?
+};
+
+class PjlinkServer : public QObject
+{
+    Q_OBJECT
+  public:
+    static constexpr int kMaxClients = 16;
+    static constexpr int kIdleMs = 30000;
+    // Answers a client does not read are bounded too: past this it is closed.
+    static constexpr qint64 kMaxUnread = 64 * 1024;
+
+    // An empty password: no authentication.
+    PjlinkServer(ExchangeQueue& queue, PjlinkDevice device, QByteArray password,
+                 QObject* parent = nullptr);
+    ~PjlinkServer() override;
+
+    // The failure's description, or nullopt once listening.
+    std::optional<QString> listen(const PjlinkAddress& where);
+    quint16 port() const;
+    int clientCount() const { return int(connections_.size()); }
+    // Test seam: how long a client may stay silent.
+    void setIdleMs(int ms) { idleMs_ = ms; }
+
+  private:
+    friend class PjlinkConnection;
+    void accept();
+
+    // Guarded: the queue may go first when both belong to one owner.
+    QPointer<ExchangeQueue> queue_;
+    PjlinkDevice device_;
+    QByteArray password_;
+    QTcpServer* server_;
+    QList<PjlinkConnection*> connections_;
+    int idleMs_ = kIdleMs;
+};
+
+// A server on `queue` as the command line sets it up, listening; or the failure's description.
+struct PjlinkStart {
+    PjlinkServer* server = nullptr;
+    QString error;
+};
+PjlinkStart startPjlink(ExchangeQueue& queue, const PjlinkSetup& setup, QObject* parent);
