@@ -1,16 +1,11 @@
-zeva_add_test(tst_display_form SOURCES tst_display_form.cpp LIBS zeva_core)
+# src/app: the options, and the program as a whole (signals, start, the package).
 zeva_add_test(tst_options SOURCES tst_options.cpp LIBS zeva_core)
 add_dependencies(tst_options zeva-control)
-zeva_add_test(tst_serial_comm SOURCES tst_serial_comm.cpp LIBS zeva_core)
-zeva_add_test(tst_transaction SOURCES tst_transaction.cpp support/form_harness.h LIBS zeva_gui)
-zeva_add_test(tst_port_choice SOURCES tst_port_choice.cpp support/form_harness.h LIBS zeva_gui)
-zeva_add_test(tst_panel SOURCES tst_panel.cpp support/form_harness.h LIBS zeva_gui)
-zeva_add_test(tst_views SOURCES tst_views.cpp support/form_harness.h LIBS zeva_gui)
-zeva_add_test(tst_entry SOURCES tst_entry.cpp support/form_harness.h LIBS zeva_gui)
 zeva_add_test(tst_faults SOURCES tst_faults.cpp support/form_harness.h support/sim_process.h
     LIBS zeva_gui TIMEOUT 60)
 add_dependencies(tst_faults zeva-projector-sim zeva-control)
-zeva_add_test(tst_history SOURCES tst_history.cpp support/form_harness.h LIBS zeva_gui)
-zeva_add_test(tst_history_log SOURCES tst_history_log.cpp support/form_harness.h LIBS zeva_gui)
-add_dependencies(tst_history_log zeva-control)
-zeva_add_test(tst_history_window SOURCES tst_history_window.cpp support/form_harness.h LIBS zeva_gui)
+# Builds the .deb with cpack in a scratch folder and reads it back with dpkg-deb.
+zeva_add_test(tst_package SOURCES tst_package.cpp LIBS Qt6::Gui TIMEOUT 90)
+target_compile_definitions(tst_package PRIVATE ZEVA_CPACK="${CMAKE_CPACK_COMMAND}"
+    ZEVA_CPACK_CONFIG="${CMAKE_BINARY_DIR}/CPackConfig.cmake" ZEVA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+add_dependencies(tst_package zeva-control zeva-projector-sim zeva_desktop_files)

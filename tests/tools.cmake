@@ -1,9 +1,8 @@
-# The virtual projector: its state machine, and the executable driven over a pseudo-terminal.
+# tools: the virtual projector: its state machine, and the executable driven over a pseudo-terminal.
 zeva_add_test(tst_projector_sim SOURCES tst_projector_sim.cpp LIBS zeva_sim)
 target_compile_definitions(tst_projector_sim PRIVATE
     ZEVA_SIM_FALLBACK="$<TARGET_FILE:zeva-projector-sim>")
 add_dependencies(tst_projector_sim zeva-projector-sim)
-
 # The faults the virtual projector can put on the line.
 zeva_add_test(tst_sim_faults SOURCES tst_sim_faults.cpp LIBS zeva_sim)
 target_compile_definitions(tst_sim_faults PRIVATE

@@ -1,4 +1,0 @@
-# The scripted road: the real program against the virtual projector, directly and handed over.
-zeva_add_test(tst_send SOURCES tst_send.cpp support/form_harness.h support/sim_process.h
-    LIBS zeva_gui TIMEOUT 90)
-add_dependencies(tst_send zeva-control zeva-projector-sim)
