@@ -7,13 +7,36 @@
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cstdio>
 #include <ctime>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace bench
 {
+
+// A TCP connection to a port on 127.0.0.1 with Nagle off, as a latency-minded client has it;
+// -1 when refused.
+inline int connectLoopback(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 // Resident set size of this process in MiB, or -1 when /proc is not readable.
 inline double rssMiB()

@@ -26,22 +26,6 @@ namespace
 constexpr double kMaxFirstByteP99Ms = 1.0;
 constexpr double kMaxExtraMs = 2.0;
 
-int connectTo(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 bool readable(int fd, int timeoutMs)
 {
     pollfd p{fd, POLLIN, 0};
@@ -76,7 +60,7 @@ void firstByte(int requests)
     ExchangeQueue queue(line);
     PjlinkServer server(queue, {"bench", "bench"}, {});
     (void)server.listen({QHostAddress::LocalHost, 0});
-    const int client = connectTo(server.port());
+    const int client = bench::connectLoopback(server.port());
     readToCR(client, true); // the greeting
     std::vector<double> times;
     for (int i = 0; i < requests; ++i) {
@@ -130,7 +114,7 @@ void roundTrip(int requests)
         err += serve.readAllStandardError();
         port = serving.match(QString::fromLocal8Bit(err)).captured(1).toUShort();
     }
-    const int client = connectTo(port);
+    const int client = bench::connectLoopback(port);
     readToCR(client, false);
     std::vector<double> bridged;
     for (int i = 0; i < requests; ++i) {

@@ -26,22 +26,12 @@ constexpr int kPollMs = 1000;
 constexpr double kMaxP99GrowthMs = 0.5; // "unchanged": within half a millisecond
 constexpr int kBlockSeconds = 10;
 
-int connectTo(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? fd : -1;
-}
-
 // 16 clients on one thread, each asking POWR ? once a second, staggered; counts answers.
 void clients(quint16 port, const std::atomic<bool>& stop, std::atomic<int>& answers)
 {
     std::vector<int> fds;
     for (int i = 0; i < kClients; ++i)
-        fds.push_back(connectTo(port));
+        fds.push_back(bench::connectLoopback(port));
     const double start = bench::monotonicMs();
     std::vector<double> due(kClients);
     for (int i = 0; i < kClients; ++i)
