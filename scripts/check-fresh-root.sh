@@ -28,9 +28,16 @@ for m in proc sys dev dev/pts; do
     mounted+=("$root/$m")
 done
 git clone -q . "$root/root/zeva-control"
+# A machine that reaches the npm registry through a proxy of its own trusts that proxy's
+# certificate; the root's npm gets the host's certificates beside its own, nothing else.
+ca_env=
+if [ -r /etc/ssl/certs/ca-certificates.crt ]; then
+    cp /etc/ssl/certs/ca-certificates.crt "$root/root/host-ca.crt"
+    ca_env=NODE_EXTRA_CA_CERTS=/root/host-ca.crt
+fi
 
 in_root() {
-    chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
+    chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb $ca_env \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         /bin/bash -c "cd /root/zeva-control && $1"
 }
