@@ -137,7 +137,7 @@ void TestPortChoice::failedChoiceWarnsThenRecovers()
     QVERIFY(f.MSComm1.PortOpen());
     QCOMPARE(f.MSComm1.CommPort(), 1);
     QVERIFY(f.Frame8->isHidden());
-    QVERIFY(!f.PortFailed);
+    QVERIFY(!f.portFailed());
 }
 
 void TestPortChoice::busyPortIsDescribed()

@@ -65,7 +65,7 @@ void TestReconnect::deviceComingBackIsReopenedSilently()
     LostLinkPanel p;
     QVERIFY(p.ready);
     QVERIFY(!p.form().MSComm1.PortOpen());
-    QVERIFY(p.form().PortFailed);
+    QVERIFY(p.form().portFailed());
     QCOMPARE(p.form().Option1->toolTip(), p.link); // the option names what it stands for
     QTest::qWait(1200); // a try or more while the device is away: still one box
     QCOMPARE(p.h.boxes.size(), 1);
@@ -76,7 +76,7 @@ void TestReconnect::deviceComingBackIsReopenedSilently()
     clock.start();
     QVERIFY(waitUntil([&] { return p.form().MSComm1.PortOpen(); }, 2500));
     QVERIFY2(clock.elapsed() <= 2000, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(!p.form().PortFailed);
+    QVERIFY(!p.form().portFailed());
     QCOMPARE(p.form().MSComm1.CommPort(), 1);
     QCOMPARE(p.h.boxes.size(), 1);
     QVERIFY(p.form().Label12->text().isEmpty()); // nothing shows until the projector speaks
@@ -150,7 +150,7 @@ void TestReconnect::serverHangingUpAtOnceIsOneBoxWithGrowingPauses()
     QVERIFY(notSent);
     QCOMPARE(retries.size(), 2);
     QVERIFY2(retries[1] - retries[0] >= 1800, qPrintable(QString::number(retries[1] - retries[0])));
-    QVERIFY(f.PortFailed);
+    QVERIFY(f.portFailed());
     QVERIFY(!f.MSComm1.PortOpen());
 }
 

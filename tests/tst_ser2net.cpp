@@ -170,7 +170,7 @@ void TestSer2net::killedServerIsOneLostLineAndReconnects()
     QVERIFY(server.start());
     QVERIFY(reconnected.count() || reconnected.wait(8000));
     QVERIFY(p.form().MSComm1.PortOpen());
-    QVERIFY(!p.form().PortFailed);
+    QVERIFY(!p.form().portFailed());
     QCOMPARE(p.h.boxes.size(), 1);
     p.status();
     QCOMPARE(deviceRead(device, 4), QByteArray("CR0\r"));

@@ -105,7 +105,7 @@ void Form1::connectHandlers()
     connect(&MSComm1, &SerialComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(&MSComm1, &SerialComm::reconnected, this, &Form1::MSComm1_Reconnected);
     connect(&MSComm1, &SerialComm::lineLost, this, [this](const QString& description) {
-        PortFailed = true;
+        portFailed_ = true;
         history.addLineLost(description);
         forgetReceived();
         // A loss is also found inside a write, in the middle of a transmission: the modal box
@@ -117,7 +117,7 @@ void Form1::connectHandlers()
     MSComm1.setReopensLostLine(true);
     connect(&MSComm1, &SerialComm::retryFailed, this,
             [this](int attempt, const QString& description) {
-                PortFailed = true;
+                portFailed_ = true;
                 history.addRetry(attempt, description);
             });
     const std::pair<const char*, void (Form1::*)()> clicks[] = {

@@ -50,6 +50,8 @@ class Form1 : public QWidget
     // SIGTERM or SIGINT: END at once, even while a message box is open.
     void endBySignal();
     bool endingBySignal() const { return endingBySignal_; }
+    // A failure left the port closed (start-up, a port choice, a lost line).
+    bool portFailed() const { return portFailed_; }
     // The serial layer reopened a lost line by itself.
     void MSComm1_Reconnected();
 
@@ -106,8 +108,6 @@ class Form1 : public QWidget
     qint16 ExtendedView = 0;
     quint8 HoldCode = 0;
     quint8 ArrowContext = 0;
-    bool PortFailed = false; // a failure left the port closed: the next port choice reopens it
-    CommError StartFailure;  // start-up's failed opening, reported by the port choice after it
 
     SerialComm MSComm1;
     QTimer Timer1;
@@ -175,8 +175,10 @@ class Form1 : public QWidget
     const AdjusterRow* heldRow_ = nullptr; // the adjuster whose release is still due
     QPointer<HistoryWindow> historyWindow_;
     bool endingBySignal_ = false;
-    qsizetype replyStart_ = 0;      // where the reply to LastCommand begins in RxBuffer
-    bool handedOver_ = false;       // LastCommand was handed over; its end is still due
+    bool portFailed_ = false;  // a failure left the port closed: the next port choice reopens it
+    CommError startFailure_;   // start-up's failed opening, reported by the port choice after it
+    qsizetype replyStart_ = 0; // where the reply to LastCommand begins in RxBuffer
+    bool handedOver_ = false;  // LastCommand was handed over; its end is still due
     Intervals designedIntervals_{}; // what the operator's presses had set before it
     CommandRecall sentCommands;     // Up and Down in Text1
     bool replyHeld_ = false;   // RxBuffer holds a handed-over reply whose window ended at its CR

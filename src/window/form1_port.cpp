@@ -23,8 +23,8 @@ void Form1::Form_Load()
     (void)MSComm1.setSettings(PortSettings);
     // A port that cannot be opened here is reported once, by the port choice just below; a
     // port that opens is recorded there too, when the choice reopens it.
-    StartFailure = openPort();
-    PortFailed = StartFailure.has_value();
+    startFailure_ = openPort();
+    portFailed_ = startFailure_.has_value();
     // Selecting the option in code runs its click, as a click by the operator would.
     Option1->setChecked(true);
     Option1_Click();
@@ -58,8 +58,8 @@ void Form1::selectPort(int port)
     // ends with the chosen port open, or with the warning.
     // Start-up's failure is this one's: trying again at once would only wait once more for
     // an address that does not answer.
-    if (!failure && (wasOpen || PortFailed))
-        failure = StartFailure ? std::exchange(StartFailure, std::nullopt) : openPort();
+    if (!failure && (wasOpen || portFailed_))
+        failure = startFailure_ ? std::exchange(startFailure_, std::nullopt) : openPort();
     if (failure) {
         history.addPortFailed(*failure);
         showWarning(*failure);
@@ -69,11 +69,11 @@ void Form1::selectPort(int port)
         QRadioButton* inUse = other == 1 ? Option1 : Option2;
         const QSignalBlocker blocker(inUse);
         inUse->setChecked(true);
-        PortFailed = true;
+        portFailed_ = true;
         return;
     }
-    if (MSComm1.PortOpen() && (wasOpen || PortFailed)) notePortOpened();
-    PortFailed = false;
+    if (MSComm1.PortOpen() && (wasOpen || portFailed_)) notePortOpened();
+    portFailed_ = false;
     Frame8->hide();
 }
 
@@ -88,7 +88,7 @@ CommError Form1::openPort()
 void Form1::MSComm1_Reconnected()
 {
     // As after a port choice: the port is open again and nothing of the old line is kept.
-    PortFailed = false;
+    portFailed_ = false;
     forgetReceived();
     notePortOpened();
 }
