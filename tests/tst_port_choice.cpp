@@ -1,7 +1,6 @@
 #include "form_harness.h"
 #include "panel/views.h"
 #include "process_stats.h"
-#include "scripted_peer.h"
 
 #include "link/display_form.h"
 #include "panel/adjuster_table.h"
@@ -12,7 +11,6 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <memory>
 #include <termios.h>
 
 namespace
@@ -99,25 +97,17 @@ void TestPortChoice::com2ReopensOnTheOtherDevice()
 
 void TestPortChoice::failedChoiceWarnsThenRecovers_data()
 {
-    QTest::addColumn<int>("server"); // -1: none, else a ScriptedPeer::Kind
     QTest::addColumn<QString>("com2");
     QTest::addColumn<QString>("sentence");
-    QTest::newRow("missing device") << -1 << kMissingDevice << "no such device";
-    QTest::newRow("network address that refuses") << -1 << "socket://127.0.0.1:9"
+    QTest::newRow("missing device") << kMissingDevice << "no such device";
+    QTest::newRow("network address that refuses") << "socket://127.0.0.1:9"
                                                   << "refused the connection";
-    QTest::newRow("RFC 2217 server that sets another speed")
-        << int(ScriptedPeer::Kind::WrongSpeed) << ""
-        << "set the speed to 9600 instead of 19200";
 }
 
 void TestPortChoice::failedChoiceWarnsThenRecovers()
 {
-    QFETCH(int, server);
     QFETCH(QString, com2);
     QFETCH(QString, sentence);
-    std::unique_ptr<ScriptedPeer> peer;
-    if (server >= 0)
-        com2 = (peer = std::make_unique<ScriptedPeer>(ScriptedPeer::Kind(server)))->address();
     FormHarness h(com2);
     Form1& f = *h.form;
     f.Command33_Click();

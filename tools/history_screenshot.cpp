@@ -47,7 +47,7 @@ int main(int argc, char** argv)
     if (!sim.waitForStarted(3000) || !sim.waitForReadyRead(3000)) return 1;
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
     Form1 form;
-    form.MSComm1.setDevices(device, QStringLiteral("/dev/null-zeva"));
+    form.setDevices(device, QStringLiteral("/dev/null-zeva"));
     form.Form_Load();
     form.show();
     press(form, u"Command44"); // STATUS

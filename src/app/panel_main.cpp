@@ -73,7 +73,7 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     // substitutions are in place before it starts.
     std::jthread fontDatabase([] { (void)QFontDatabase::families(); });
     Form1 form;
-    form.MSComm1.setDevices(options.com1, options.com2);
+    form.setDevices(options.com1, options.com2);
     HistoryLog log;
     if (!options.logPath.isEmpty()) {
         if (!openHistoryLog(log, options.logPath)) return kUsageExitCode;

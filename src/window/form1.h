@@ -39,6 +39,8 @@ class Form1 : public QWidget
     std::function<void()> endProgram;
 
     // Port settings, start-up and shut-down.
+    // The devices behind COM1 and COM2, given before Form_Load.
+    void setDevices(const QString& com1, const QString& com2) { MSComm1.setDevices(com1, com2); }
     void Form_Load();
     void Option1_Click() { selectPort(1); }
     void Option2_Click() { selectPort(2); }
