@@ -77,12 +77,8 @@ void TstPjlink::mapping_data()
     row("error status", "%1ERST ?", {"08\r"}, {"CR0"}, "%1ERST=001000\r");
     row("lamp lit", "%1LAMP ?", {"0123\r", "00\r"}, {"CR3", "CR0"}, "%1LAMP=123 1\r");
     row("lamp dark", "%1LAMP ?", {"12345\r", "40\r"}, {"CR3", "CR0"}, "%1LAMP=12345 0\r");
-    row("inputs", "%1INST ?", {}, {}, "%1INST=11 12 21\r");
     row("name", "%1NAME ?", {}, {}, "%1NAME=projector one\r");
-    row("maker", "%1INF1 ?", {}, {}, "%1INF1=ZEVA\r");
-    row("model", "%1INF2 ?", {}, {}, "%1INF2=LQ500 LQ400\r");
     row("other info", "%1INFO ?", {}, {}, "%1INFO=zeva-control 1.40\r");
-    row("class", "%1CLSS ?", {}, {}, "%1CLSS=1\r");
     // What the projector makes of it.
     row("setting refused", "%1POWR 1", {"?\r"}, {"C00"}, "%1POWR=ERR2\r");
     row("query refused", "%1INPT ?", {"?\r"}, {"CR1"}, "%1INPT=ERR3\r");
