@@ -62,6 +62,8 @@ class TstLayoutBuilder : public QObject
     void focusChainFollowsTabIndices();
     void focusStartsOnPowerOn();
     void colours();
+    void flatButtonEdge_data();
+    void flatButtonEdge();
     void labelsShowTextLiterally();
     void borderedLabelHasBlackBox_data();
     void borderedLabelHasBlackBox();
@@ -244,13 +246,48 @@ void TstLayoutBuilder::colours()
     QVERIFY(widget("Option1")->autoFillBackground());
     QCOMPARE(widget("Command17")->palette().color(QPalette::Button), QColor(0xC0FFC0));
     QCOMPARE(widget("Command6")->palette().color(QPalette::Button), QColor(0xFF8000));
-    QVERIFY(!widget("Command17")->styleSheet().isEmpty());
     // COM keeps the system's button face.
-    QVERIFY(widget("Command33")->styleSheet().isEmpty());
     QCOMPARE(widget("Command33")->palette().color(QPalette::Button),
              QApplication::palette().color(QPalette::Button));
     QCOMPARE(widget("Text1")->palette().color(QPalette::Base),
              QApplication::palette().color(QPalette::Base));
+}
+
+void TstLayoutBuilder::flatButtonEdge_data()
+{
+    QTest::addColumn<bool>("focused");
+    QTest::addColumn<bool>("down");
+    QTest::addColumn<QColor>("face");
+    QTest::addColumn<QColor>("upperLeft");
+    QTest::addColumn<QColor>("lowerRight");
+    const QColor green(0xC0FFC0);
+    QTest::newRow("raised") << false << false << green << QColor(Qt::white) << QColor(0x808080);
+    QTest::newRow("focused") << true << false << green << QColor(0x404040) << QColor(Qt::black);
+    QTest::newRow("pressed: darker, sunken")
+        << true << true << QColor(green.darker(115).rgb()) << QColor(0x808080) << QColor(Qt::white);
+}
+
+void TstLayoutBuilder::flatButtonEdge()
+{
+    QFETCH(bool, focused);
+    QFETCH(bool, down);
+    QFETCH(QColor, face);
+    QFETCH(QColor, upperLeft);
+    QFETCH(QColor, lowerRight);
+    window_->show();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    auto* on = as<QPushButton>("Command17");
+    (focused ? on : as<QPushButton>("Command33"))->setFocus();
+    QTRY_COMPARE(on->hasFocus(), focused);
+    on->setDown(down);
+    const QImage image = on->grab().toImage();
+    const int right = image.width() - 1, bottom = image.height() - 1;
+    // The top row and the left column are the upper-left colour corner to corner.
+    QCOMPARE(image.pixelColor(right, 0), upperLeft);
+    QCOMPARE(image.pixelColor(0, bottom), upperLeft);
+    QCOMPARE(image.pixelColor(right, bottom), lowerRight);
+    QCOMPARE(image.pixelColor(1, bottom / 2), face);
 }
 
 void TstLayoutBuilder::labelsShowTextLiterally()

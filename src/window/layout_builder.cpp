@@ -71,28 +71,41 @@ void fillWith(QWidget* widget, quint32 back, quint32 text)
     widget->setAutoFillBackground(back != kSystemColour);
 }
 
-// A flat face in the button's own colour with a one-pixel raised edge, so that touching buttons
-// of one colour stay apart; the edge sinks while pressed and turns dark on the focused button.
-QString flatButtonStyle(quint32 back, quint32 text)
-{
-    const QColor face = colourOf(back);
-    return QStringLiteral("QPushButton { background-color: %1; color: %2; border: 1px solid;"
-                          " border-color: #ffffff #808080 #808080 #ffffff; padding: 0px; }"
-                          "QPushButton:focus { border-color: #404040 #000000 #000000 #404040; }"
-                          "QPushButton:pressed { background-color: %3;"
-                          " border-color: #808080 #ffffff #ffffff #808080; }")
-        .arg(face.name(), colourOf(text).name(), face.darker(115).name());
-}
-
 constexpr int kWrappedCaption = Qt::AlignCenter | Qt::TextWordWrap;
 constexpr int kSmallestCaptionPixels = 6;
 
+// The one-pixel edge of a flat button: light above and left, dark below and right.
+struct Edge {
+    QColor upperLeft, lowerRight;
+};
+const Edge kRaisedEdge{QColor(0xFF, 0xFF, 0xFF), QColor(0x80, 0x80, 0x80)};
+const Edge kFocusedEdge{QColor(0x40, 0x40, 0x40), QColor(0x00, 0x00, 0x00)};
+const Edge kSunkenEdge{QColor(0x80, 0x80, 0x80), QColor(0xFF, 0xFF, 0xFF)};
+
+// The top row and the left column are the upper-left colour corner to corner.
+void drawEdge(QPainter& painter, const QRectF& r, const Edge& edge)
+{
+    // Antialiased, so that on a fractional scale the edge blends as a one-pixel line would.
+    const bool antialiased = painter.testRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(QRectF(r.left(), r.top(), r.width(), 1), edge.upperLeft);
+    painter.fillRect(QRectF(r.left(), r.top(), 1, r.height()), edge.upperLeft);
+    painter.fillRect(QRectF(r.right() - 1, r.top() + 1, 1, r.height() - 1), edge.lowerRight);
+    painter.fillRect(QRectF(r.left() + 1, r.bottom() - 1, r.width() - 1, 1), edge.lowerRight);
+    painter.setRenderHint(QPainter::Antialiasing, antialiased);
+}
+
 // A command button whose caption wraps onto further lines when it is wider than the button
 // ("DISPLAY CLEAR", the data toggle), as the panel was designed; the text itself is unchanged.
+// A coloured button is drawn flat in its own colour with a one-pixel raised edge, so that
+// touching buttons of one colour stay apart; the edge sinks while pressed and turns dark on the
+// focused button. It is painted here rather than by a style sheet, which costs milliseconds of
+// start-up for every button that has one.
 class PanelButton : public QPushButton
 {
   public:
     using QPushButton::QPushButton;
+    void setFlatFace(const QColor& face) { flatFace_ = face; }
 
   protected:
     void paintEvent(QPaintEvent*) override
@@ -101,16 +114,34 @@ class PanelButton : public QPushButton
         QStyleOptionButton option;
         initStyleOption(&option);
         const QString caption = option.text;
+        QRect area = flatFace_.isValid() ? paintFlat(painter) : paintStyled(painter, option);
+        painter.setFont(fittedCaptionFont(font(), area, caption));
+        style()->drawItemText(&painter, area, kWrappedCaption, option.palette, isEnabled(), caption,
+                              QPalette::ButtonText);
+    }
+
+  private:
+    // Returns the area for the caption.
+    QRect paintFlat(QPainter& painter) const
+    {
+        const bool sunken = isDown() || isChecked();
+        painter.fillRect(rect(), sunken ? flatFace_.darker(115) : flatFace_);
+        drawEdge(painter, rect(), sunken ? kSunkenEdge : hasFocus() ? kFocusedEdge : kRaisedEdge);
+        return rect().adjusted(1, 1, -1, -1);
+    }
+
+    QRect paintStyled(QStylePainter& painter, QStyleOptionButton& option) const
+    {
         option.text.clear();
         painter.drawControl(QStyle::CE_PushButton, option);
         QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
         if (option.state & (QStyle::State_Sunken | QStyle::State_On))
             area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
                            style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
-        painter.setFont(fittedCaptionFont(font(), area, caption));
-        style()->drawItemText(&painter, area, kWrappedCaption, option.palette, isEnabled(), caption,
-                              QPalette::ButtonText);
+        return area;
     }
+
+    QColor flatFace_;
 };
 
 QWidget* makeButton(const LayoutRow& row, QWidget* parent)
@@ -125,17 +156,30 @@ QWidget* makeButton(const LayoutRow& row, QWidget* parent)
         palette.setColor(QPalette::Button, colourOf(row.backColour));
         palette.setColor(QPalette::ButtonText, colourOf(row.textColour));
         button->setPalette(palette);
-        button->setStyleSheet(flatButtonStyle(row.backColour, row.textColour));
+        button->setFlatFace(colourOf(row.backColour));
     }
     return button;
 }
 
-// A plain frame draws its box in the text colour; the status line's red text keeps a black box.
-QString borderedLabelStyle(quint32 back, quint32 text)
+// A monitor or the status line: a one-pixel box, black whatever the text colour (a plain frame
+// draws it in the text colour, red on the status line). The frame also gives the text its
+// indent.
+class BoxedLabel : public QLabel
 {
-    return QStringLiteral("QLabel { background-color: %1; color: %2; border: 1px solid #000000; }")
-        .arg(colourOf(back).name(), colourOf(text).name());
-}
+  public:
+    explicit BoxedLabel(QWidget* parent) : QLabel(parent)
+    {
+        setFrameStyle(QFrame::Box | QFrame::Plain);
+        setLineWidth(1);
+    }
+
+  protected:
+    void initStyleOption(QStyleOptionFrame* option) const override
+    {
+        QLabel::initStyleOption(option);
+        option->palette.setColor(QPalette::WindowText, Qt::black);
+    }
+};
 
 // A title designed to wrap at its blanks. The designed face's bold is wider than its stand-in,
 // so a caption that now fits on one line still breaks where the designed one did.
@@ -161,15 +205,16 @@ class WrappedTitle : public QLabel
 
 QWidget* makeLabel(const LayoutRow& row, QWidget* parent)
 {
-    auto* label = row.has(LayoutFlag::Wraps) ? new WrappedTitle(parent) : new QLabel(parent);
+    Q_ASSERT(!(row.has(LayoutFlag::Wraps) && row.has(LayoutFlag::SingleBorder)));
+    QLabel* label = row.has(LayoutFlag::Wraps)          ? new WrappedTitle(parent)
+                    : row.has(LayoutFlag::SingleBorder) ? new BoxedLabel(parent)
+                                                        : new QLabel(parent);
     // Monitor labels show whatever the line delivers; never read it as markup.
     label->setTextFormat(Qt::PlainText);
     label->setText(utf8(row.caption));
     label->setAlignment(alignmentOf(row.align) | Qt::AlignTop);
     label->setWordWrap(row.has(LayoutFlag::Wraps));
     fillWith(label, row.backColour, row.textColour);
-    if (row.has(LayoutFlag::SingleBorder))
-        label->setStyleSheet(borderedLabelStyle(row.backColour, row.textColour));
     return label;
 }
 
