@@ -5,6 +5,7 @@
 #include "history/history_log.h"
 #include "script/handover_server.h"
 #include "script/pjlink_server.h"
+#include "window/emblem.h"
 #include "window/form1.h"
 #include "window/layout_builder.h"
 #include "window/window_exchange_line.h"
@@ -101,6 +102,8 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     afterFirstExpose(form, [&handover, &options] {
         handover.listen(options.com1);
         handover.listen(options.com2);
+        // Drawn in five sizes, a few milliseconds: the window manager takes it a moment later.
+        QApplication::setWindowIcon(appIcon());
     });
     return app.exec();
 }

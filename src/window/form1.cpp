@@ -28,7 +28,6 @@ Form1::MessageBoxHook& messageBoxHook()
 Form1::Form1(QWidget* parent) : QWidget(parent)
 {
     setWindowTitle(QString::fromUtf8(kWindowTitle));
-    setWindowIcon(appIcon());
     controls_ = buildLayout(this);
     bindControls();
     setUpTimers();
