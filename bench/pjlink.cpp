@@ -4,9 +4,9 @@
 //   zeva-bench-pjlink [REQUESTS] [LOAD_SECONDS]
 #include "bench_panel.h"
 #include "bench_util.h"
-#include "script/exchange_queue.h"
-#include "script/headless_exchange.h"
-#include "script/pjlink_server.h"
+#include "exchange/exchange_queue.h"
+#include "exchange/headless_exchange.h"
+#include "pjlink/pjlink_server.h"
 
 #include <QApplication>
 #include <QProcess>

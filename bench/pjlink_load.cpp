@@ -5,7 +5,7 @@
 #include "bench_panel.h"
 #include "bench_util.h"
 #include "panel/command_table.h"
-#include "script/pjlink_server.h"
+#include "pjlink/pjlink_server.h"
 #include "window/window_exchange_line.h"
 
 #include <QTest>

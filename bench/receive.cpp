@@ -3,8 +3,8 @@
 // status line) for a reply piece, with the buffer fresh and with it already full.
 //   zeva-bench-receive [--benchmark_... options]
 #include "bench_util.h"
-#include "link/display_form.h"
 #include "status/decode.h"
+#include "status/display_form.h"
 #include "window/form1.h"
 #include "window/layout_builder.h"
 

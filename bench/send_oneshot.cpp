@@ -3,7 +3,7 @@
 // load), then the same command handed over to a running panel that holds the port.
 //   zeva-bench-send [RUNS]
 #include "bench_util.h"
-#include "script/handover_socket.h"
+#include "handover/handover_socket.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -2,9 +2,9 @@
 
 #include "decode_model.h"
 
-#include "link/display_form.h"
 #include "link/line_settings.h"
 #include "status/decode.h"
+#include "status/display_form.h"
 #include "status/number_reader.h"
 
 #include <QRegularExpression>

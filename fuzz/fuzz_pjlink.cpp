@@ -4,7 +4,7 @@
 // replies run out as "no reply in time".
 #include "fuzz_entries.h"
 
-#include "script/pjlink_session.h"
+#include "pjlink/pjlink_session.h"
 
 #include <QRegularExpression>
 #include <QSet>

@@ -3,7 +3,7 @@
 #include "fuzz_entries.h"
 
 #include "decode_model.h"
-#include "link/display_form.h"
+#include "status/display_form.h"
 #include "window/form1.h"
 
 #include <QApplication>

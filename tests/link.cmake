@@ -1,5 +1,4 @@
-# src/link: the monitor rendering, the serial layer and its network transports.
-zeva_add_test(tst_display_form SOURCES tst_display_form.cpp LIBS zeva_core)
+# src/link: the serial layer and its network transports.
 zeva_add_test(tst_serial_comm SOURCES tst_serial_comm.cpp LIBS zeva_core)
 # Serial over the network: the Telnet parser and the network transports against real sockets
 # and ser2net.

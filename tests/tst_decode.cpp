@@ -1,5 +1,5 @@
-#include "link/display_form.h"
 #include "status/decode.h"
+#include "status/display_form.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>

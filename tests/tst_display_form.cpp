@@ -1,4 +1,4 @@
-#include "link/display_form.h"
+#include "status/display_form.h"
 
 #include <QTest>
 

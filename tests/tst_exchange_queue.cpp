@@ -1,8 +1,8 @@
 // The request queue on the line without a window, a pty as the projector: two requests in a
 // row, the first answered as the row says.
+#include "exchange/exchange_queue.h"
+#include "exchange/headless_exchange.h"
 #include "pty_peer.h"
-#include "script/exchange_queue.h"
-#include "script/headless_exchange.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 #include "form_harness.h"
-#include "link/display_form.h"
 #include "panel/command_table.h"
 #include "process_stats.h"
 #include "sim_process.h"
+#include "status/display_form.h"
 
 #include <QLabel>
 #include <QProcess>

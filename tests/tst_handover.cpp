@@ -1,8 +1,8 @@
 // Commands handed over to a running window: the real window on a pty, the real zeva-control, and
 // the test as the projector. Each row is a sequence of steps on both ends.
 #include "form_harness.h"
+#include "handover/handover_server.h"
 #include "panel/command_table.h"
-#include "script/handover_server.h"
 #include "window/window_exchange_line.h"
 
 #include <QLabel>

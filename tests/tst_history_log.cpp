@@ -1,6 +1,6 @@
 #include "form_harness.h"
 #include "history/history_log.h"
-#include "link/display_form.h"
+#include "status/display_form.h"
 
 #include <QDateTime>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "form_harness.h"
 #include "history/entry_text.h"
-#include "link/display_form.h"
+#include "status/display_form.h"
 #include "window/history_model.h"
 #include "window/history_window.h"
 

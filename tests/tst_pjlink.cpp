@@ -1,7 +1,7 @@
 // The PJLink mapping, one row per request, and one client's conversation: authentication,
 // framing and the bounds that end a connection.
 #include "panel/command_table.h"
-#include "script/pjlink_session.h"
+#include "pjlink/pjlink_session.h"
 
 #include <QTest>
 

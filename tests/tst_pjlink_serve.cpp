@@ -1,10 +1,10 @@
 // The server mode as a building's control system meets it: the PJLink client package from the
 // npm registry against `zeva-control --serve` on the virtual projector; and a window serving
 // PJLink behind its operator's press.
+#include "exchange/headless_exchange.h"
 #include "form_harness.h"
 #include "panel/command_table.h"
-#include "script/headless_exchange.h"
-#include "script/pjlink_server.h"
+#include "pjlink/pjlink_server.h"
 #include "sim_process.h"
 #include "window/window_exchange_line.h"
 

@@ -2,8 +2,8 @@
 #include "panel/views.h"
 #include "process_stats.h"
 
-#include "link/display_form.h"
 #include "panel/adjuster_table.h"
+#include "status/display_form.h"
 
 #include <QApplication>
 #include <QLabel>

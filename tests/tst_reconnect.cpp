@@ -2,9 +2,9 @@
 // link goes, as a USB adapter's by-id link does when it is pulled; a new pty comes back under the
 // same link. And a network server that accepts and hangs up at once: one box for the outage.
 #include "form_harness.h"
-#include "link/display_form.h"
 #include "panel/command_table.h"
 #include "scripted_peer.h"
+#include "status/display_form.h"
 
 #include <QElapsedTimer>
 #include <QFile>

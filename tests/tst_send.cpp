@@ -1,9 +1,9 @@
 // The scripted road, end to end: the real zeva-control binary against the virtual projector,
 // directly and through a running panel that holds the port.
 #include "form_harness.h"
+#include "handover/handover_server.h"
+#include "handover/handover_socket.h"
 #include "panel/command_table.h"
-#include "script/handover_server.h"
-#include "script/handover_socket.h"
 #include "sim_process.h"
 #include "window/window_exchange_line.h"
 

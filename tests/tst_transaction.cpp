@@ -1,5 +1,5 @@
 #include "form_harness.h"
-#include "link/display_form.h"
+#include "status/display_form.h"
 
 #include <QLabel>
 #include <QTest>

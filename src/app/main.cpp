@@ -4,10 +4,10 @@
 #include "app/options.h"
 #include "app/panel_module.h"
 #include "app/quit_signals.h"
+#include "app/serve_run.h"
 #include "history/history_log.h"
 #include "ports/list_ports.h"
 #include "script/script_run.h"
-#include "script/serve_run.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -3,8 +3,8 @@
 #include "link/device_address.h"
 #include "link/line_settings.h"
 #include "panel/command_table.h"
+#include "pjlink/pjlink_server.h"
 #include "ports/default_devices.h"
-#include "script/pjlink_server.h"
 
 #include <span>
 

@@ -1,6 +1,6 @@
 #include "history/entry_text.h"
 
-#include "link/display_form.h"
+#include "status/display_form.h"
 
 #include <QDateTime>
 

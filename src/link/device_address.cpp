@@ -1,5 +1,7 @@
 #include "link/device_address.h"
 
+#include <QFileInfo>
+
 namespace
 {
 
@@ -90,4 +92,10 @@ std::pair<QString, QString> fallbackDevices(const QString& devDirectory)
         devDirectory.endsWith(QLatin1Char('/')) ? devDirectory : devDirectory + QLatin1Char('/');
     return {dir + QLatin1String("ttyS0"), dir + QLatin1String("ttyS1")};
 #endif
+}
+
+QString canonicalDevice(const QString& device)
+{
+    const QString target = QFileInfo(device).canonicalFilePath();
+    return target.isEmpty() ? device : target;
 }

@@ -23,6 +23,9 @@ struct DeviceAddressResult {
 
 DeviceAddressResult parseDeviceAddress(const QString& text);
 
+// The device as every part names it: a symlink such as /dev/serial/by-id/... reads as its target.
+QString canonicalDevice(const QString& device);
+
 // The platform's first two serial ports, behind COM1 and COM2 when nothing better is known:
 // ttyS0 and ttyS1 in `devDirectory`, or COM1 and COM2 on Windows.
 std::pair<QString, QString> fallbackDevices(const QString& devDirectory = QStringLiteral("/dev"));

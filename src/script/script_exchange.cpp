@@ -1,7 +1,7 @@
 #include "script/script_exchange.h"
 
-#include "link/display_form.h"
 #include "status/decode.h"
+#include "status/display_form.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -71,6 +71,14 @@ QByteArray jsonReading(const ExchangeResult& r, const Decoded& d)
 }
 
 } // namespace
+
+ExchangeResult resultOf(const QString& command, const ExchangeAnswer& a)
+{
+    ExchangeResult r{command, a.reply, a.outcome != ExchangeOutcome::Replied, a.ms};
+    r.interrupted = a.outcome == ExchangeOutcome::Interrupted;
+    if (r.interrupted) r.timedOut = false;
+    return r;
+}
 
 QString formatLine(const ExchangeResult& r)
 {

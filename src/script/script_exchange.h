@@ -1,6 +1,8 @@
 #pragma once
 // One command of a script and what came back, how it is printed, and what it means for the exit
 // status. Widget-free: the scripted road never loads the window's libraries.
+#include "exchange/exchange_queue.h"
+
 #include <QList>
 #include <QString>
 
@@ -20,6 +22,9 @@ struct ExchangeResult {
     qint64 ms = 0;            // from the command's last byte written to the reply's CR
     bool interrupted = false; // handed over, and ended by an operator's command at the panel
 };
+
+// What an answer from the queue or a panel means for the command that asked.
+ExchangeResult resultOf(const QString& command, const ExchangeAnswer& answer);
 
 // "CR0<TAB> 0 0 CR <TAB> Power ON": the command, the reply as the RXD line shows it (the
 // time-out mark when nothing came) and the decoded status when there is one.

@@ -1,9 +1,9 @@
 #include "script/script_run.h"
 
+#include "exchange/exchange_queue.h"
+#include "exchange/headless_exchange.h"
+#include "handover/handover_client.h"
 #include "link/device_address.h"
-#include "script/exchange_queue.h"
-#include "script/handover_client.h"
-#include "script/headless_exchange.h"
 #include "script/script_exchange.h"
 
 #include <QCoreApplication>
@@ -72,9 +72,7 @@ ExchangeResult DirectRoad::exchange(const QString& command, int timeoutMs)
     if (lost_) return r;
     QEventLoop loop;
     queue_.submit(command, timeoutMs, QStringLiteral("script"), [&](const ExchangeAnswer& a) {
-        r.reply = a.reply;
-        r.timedOut = a.outcome != ExchangeOutcome::Replied;
-        r.ms = a.ms;
+        r = resultOf(command, a);
         loop.quit();
     });
     loop.exec(); // the answer never comes inside submit(), so it cannot be missed
@@ -99,7 +97,8 @@ int runScript(const ScriptJob& job)
     for (const QString& command : job.sends) {
         std::optional<ExchangeResult> r;
         if (viaPanel) {
-            r = panel.exchange(command, job.timeoutMs);
+            if (const std::optional<ExchangeAnswer> a = panel.exchange(command, job.timeoutMs))
+                r = resultOf(command, *a);
             viaPanel = r.has_value() && panel.connected(); // else on our own from here
         }
         if (!r) {

@@ -1,11 +1,11 @@
 #pragma once
 // The panel's one window. Handlers are public and named after control and event so that tests
 // drive them directly; fields carry the names the whole program uses.
+#include "exchange/exchange_queue.h"
 #include "history/command_recall.h"
 #include "history/history.h"
 #include "link/line_settings.h"
 #include "link/serial_comm.h"
-#include "script/exchange_queue.h"
 
 #include <QHash>
 #include <QPointer>

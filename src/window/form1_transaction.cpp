@@ -1,7 +1,7 @@
 // The command transaction and the line monitor: out through Hyouji mode 1, in through
 // MSComm1_OnComm and Hyouji mode 2; Timer2 ends the reply window, Timer4 empties the monitor.
-#include "link/display_form.h"
 #include "status/decode.h"
+#include "status/display_form.h"
 #include "window/form1.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "window/history_model.h"
 
 #include "history/entry_text.h"
-#include "link/display_form.h"
+#include "status/display_form.h"
 
 #include <QDateTime>
 

@@ -1,6 +1,6 @@
 #include "window/window_exchange_line.h"
 
-#include "script/handover_socket.h"
+#include "link/device_address.h"
 #include "window/form1.h"
 
 WindowExchangeLine::WindowExchangeLine(Form1& form, const QString& device, QObject* parent)
@@ -31,7 +31,7 @@ void WindowExchangeLine::start(const QString& command, int replyWindowMs)
     mine_ = true;
 }
 
-HandoverServer::QueueFor windowQueues(Form1& form)
+ExchangeQueueFor windowQueues(Form1& form)
 {
     return
         [&form](const QString& device, QObject* owner) { return windowQueue(form, device, owner); };

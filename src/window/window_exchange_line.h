@@ -2,8 +2,7 @@
 // The window as a line of an ExchangeQueue, for one device: open while the window holds that
 // device, busy while the operator has an exchange under way. Reaches Form1 only through its
 // narrow exchange interface.
-#include "script/exchange_queue.h"
-#include "script/handover_server.h"
+#include "exchange/exchange_queue.h"
 
 class Form1;
 
@@ -26,5 +25,6 @@ class WindowExchangeLine : public ExchangeLine
 
 // A queue over the window for one device (empty: whichever it holds), owned by `owner`.
 ExchangeQueue* windowQueue(Form1& form, const QString& device, QObject* owner);
-// The hand-over's queues over a window: one per device, each owned by its socket.
-HandoverServer::QueueFor windowQueues(Form1& form);
+// The queues over a window for servers of several devices (the hand-over): one per device, each
+// owned by its socket.
+ExchangeQueueFor windowQueues(Form1& form);

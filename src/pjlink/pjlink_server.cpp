@@ -1,7 +1,7 @@
-#include "script/pjlink_server.h"
+#include "pjlink/pjlink_server.h"
 
-#include "script/exchange_queue.h"
-#include "script/pjlink_session.h"
+#include "exchange/exchange_queue.h"
+#include "pjlink/pjlink_session.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

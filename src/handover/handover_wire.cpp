@@ -1,4 +1,4 @@
-#include "script/handover_wire.h"
+#include "handover/handover_wire.h"
 
 #include <QList>
 #include <array>

@@ -1,4 +1,6 @@
-#include "script/handover_socket.h"
+#include "handover/handover_socket.h"
+
+#include "link/device_address.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -20,12 +22,6 @@ bool ownedPrivateDirectory(const QString& path)
 }
 
 } // namespace
-
-QString canonicalDevice(const QString& device)
-{
-    const QString target = QFileInfo(device).canonicalFilePath();
-    return target.isEmpty() ? device : target;
-}
 
 QString handoverDirectory()
 {

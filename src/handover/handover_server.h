@@ -4,6 +4,8 @@
 // queue, behind the owner's own exchanges. A script that gives up or goes away takes what it
 // had queued with it. Removes its sockets when it goes; a socket left by a server that died is
 // replaced.
+#include "exchange/exchange_queue.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -20,9 +22,7 @@ class HandoverServer : public QObject
 {
     Q_OBJECT
   public:
-    // The queue of a device (canonical, as canonicalDevice() names it), made for the socket
-    // `owner` or shared.
-    using QueueFor = std::function<ExchangeQueue*(const QString& device, QObject* owner)>;
+    using QueueFor = ExchangeQueueFor;
 
     explicit HandoverServer(QueueFor queueFor, QObject* parent = nullptr);
     ~HandoverServer() override;

@@ -1,14 +1,14 @@
-#include "script/serve_run.h"
+#include "app/serve_run.h"
 
+#include "exchange/exchange_queue.h"
+#include "exchange/headless_exchange.h"
+#include "handover/handover_server.h"
 #include "history/history.h"
 #include "history/history_log.h"
-#include "link/display_form.h"
-#include "script/exchange_queue.h"
-#include "script/handover_server.h"
-#include "script/headless_exchange.h"
-#include "script/pjlink_server.h"
+#include "pjlink/pjlink_server.h"
 #include "script/script_exchange.h"
 #include "status/decode.h"
+#include "status/display_form.h"
 
 #include <QCoreApplication>
 #include <cstdio>

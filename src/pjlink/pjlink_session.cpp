@@ -1,4 +1,4 @@
-#include "script/pjlink_session.h"
+#include "pjlink/pjlink_session.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>

@@ -3,8 +3,8 @@
 // everything queued before them, with the source "pjlink <address>". At most kMaxClients at
 // once (the rest are closed at once); a client that sends nothing for kIdleMs, a line that is
 // too long or a byte that is not printable ASCII ends that connection.
-#include "script/exchange_queue.h"
-#include "script/pjlink_table.h"
+#include "exchange/exchange_queue.h"
+#include "pjlink/pjlink_table.h"
 
 #include <QHostAddress>
 #include <QList>

@@ -2,8 +2,8 @@
 // The line without a window: its own SerialComm (the same serial layer as the window's
 // MSComm1), one exchange at a time for an ExchangeQueue. It stays open between exchanges, so
 // one instance serves a whole script or a long-running server.
+#include "exchange/exchange_queue.h"
 #include "link/serial_comm.h"
-#include "script/exchange_queue.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

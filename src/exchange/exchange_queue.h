@@ -83,3 +83,7 @@ class ExchangeQueue : public QObject
     QTimer guard_; // ends an exchange that the line never ended
     bool scheduled_ = false;
 };
+
+// The queue of a device (canonical, as canonicalDevice() names it), made for `owner` or shared:
+// how a server of several clients reaches the line it serves.
+using ExchangeQueueFor = std::function<ExchangeQueue*(const QString& device, QObject* owner)>;

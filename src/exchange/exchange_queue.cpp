@@ -1,4 +1,4 @@
-#include "script/exchange_queue.h"
+#include "exchange/exchange_queue.h"
 
 namespace
 {

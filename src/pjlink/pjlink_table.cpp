@@ -1,7 +1,7 @@
-#include "script/pjlink_table.h"
+#include "pjlink/pjlink_table.h"
 
-#include "link/display_form.h"
 #include "status/decode.h"
+#include "status/display_form.h"
 
 #include <QStringView>
 #include <algorithm>

@@ -9,7 +9,7 @@
 //          REPLY <id> <outcome> <ms> <reply in hex>
 //          NOTHELD <id>                 (the panel does not have this device open)
 // <outcome> is REPLIED, TIMEDOUT or INTERRUPTED (an operator's press came first).
-#include "script/exchange_queue.h"
+#include "exchange/exchange_queue.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,7 @@
 // One PJLink client's side of the conversation, free of sockets and of the line: bytes in,
 // what to do out. Requests are "%1CMMD PARAM" and CR; with a password the first of them comes
 // after the MD5 digest of the salt and the password (class 1 authentication).
-#include "script/pjlink_table.h"
+#include "pjlink/pjlink_table.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

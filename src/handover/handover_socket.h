@@ -4,8 +4,6 @@
 #include <QByteArray>
 #include <QString>
 
-// The device as both sides name it: a symlink such as /dev/serial/by-id/... reads as its target.
-QString canonicalDevice(const QString& device);
 // The user's runtime directory: $XDG_RUNTIME_DIR, else /run/user/UID when it is ours, else a
 // private folder in the temporary directory. A panel started from the desktop and a script
 // started by cron find the same folder.

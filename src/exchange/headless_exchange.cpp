@@ -1,6 +1,6 @@
-#include "script/headless_exchange.h"
+#include "exchange/headless_exchange.h"
 
-#include "link/display_form.h"
+#include "status/display_form.h"
 
 HeadlessExchange::HeadlessExchange(QObject* parent) : ExchangeLine(parent)
 {

@@ -1,8 +1,9 @@
-#include "script/handover_server.h"
+#include "handover/handover_server.h"
 
-#include "script/exchange_queue.h"
-#include "script/handover_socket.h"
-#include "script/handover_wire.h"
+#include "exchange/exchange_queue.h"
+#include "handover/handover_socket.h"
+#include "handover/handover_wire.h"
+#include "link/device_address.h"
 
 #include <QFile>
 #include <QLocalServer>

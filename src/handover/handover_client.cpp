@@ -1,6 +1,6 @@
-#include "script/handover_client.h"
+#include "handover/handover_client.h"
 
-#include "script/handover_socket.h"
+#include "handover/handover_socket.h"
 
 #include <cstdio>
 
@@ -23,14 +23,6 @@ int queueAllowanceMs()
 void say(const QString& command, const QString& what)
 {
     std::fprintf(stderr, "%s: %s\n", qPrintable(command), qPrintable(what));
-}
-
-ExchangeResult resultOf(const QString& command, const ExchangeAnswer& a)
-{
-    ExchangeResult r{command, a.reply, a.outcome != ExchangeOutcome::Replied, a.ms};
-    r.interrupted = a.outcome == ExchangeOutcome::Interrupted;
-    if (r.interrupted) r.timedOut = false;
-    return r;
 }
 
 } // namespace
@@ -60,16 +52,16 @@ std::optional<WireMessage> HandoverClient::next(quint64 id, const QDeadlineTimer
     }
 }
 
-ExchangeResult HandoverClient::giveUp(quint64 id, const QString& command, const QString& why)
+ExchangeAnswer HandoverClient::giveUp(quint64 id, const QString& command, const QString& why)
 {
     gaveUp_ = true;
     socket_.write(encodeWire(wireMessage(WireKind::Cancel, id)));
     socket_.flush();
     say(command, why);
-    return ExchangeResult{command, {}, true, 0};
+    return ExchangeAnswer();
 }
 
-std::optional<ExchangeResult> HandoverClient::exchange(const QString& command, int timeoutMs)
+std::optional<ExchangeAnswer> HandoverClient::exchange(const QString& command, int timeoutMs)
 {
     if (!connected()) return std::nullopt;
     const quint64 id = ++lastId_;
@@ -86,13 +78,14 @@ std::optional<ExchangeResult> HandoverClient::exchange(const QString& command, i
         m = next(id, QDeadlineTimer(timeoutMs + kPanelMarginMs, Qt::PreciseTimer));
     if (!m && !connected()) {
         say(command, QStringLiteral("unanswered: the panel ended after sending it"));
-        return ExchangeResult{command, {}, true, 0};
+        return ExchangeAnswer();
     }
     if (!m || m->kind != WireKind::Reply)
         return giveUp(id, command, QStringLiteral("no answer from the panel"));
-    const ExchangeResult r = resultOf(command, m->answer);
-    if (r.interrupted) say(command, QStringLiteral("interrupted by the operator's command"));
-    if (r.timedOut)
+    const ExchangeAnswer& a = m->answer;
+    if (a.outcome == ExchangeOutcome::Interrupted)
+        say(command, QStringLiteral("interrupted by the operator's command"));
+    else if (a.outcome != ExchangeOutcome::Replied)
         say(command, QStringLiteral("no reply within its reply window of %1 ms").arg(timeoutMs));
-    return r;
+    return a;
 }
