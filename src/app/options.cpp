@@ -314,15 +314,17 @@ Options parseOptions(const QStringList& args, const QString& devDirectory)
 QString usageText()
 {
     return (QStringLiteral("Usage: zeva-control [--com1 DEVICE] [--com2 DEVICE] [--log FILE]\n"
+                           "                    [--pjlink [ADDR:]PORT] [--pjlink-password-file "
+                           "FILE] [--name TEXT]\n"
                            "       zeva-control --send TEXT [--send TEXT ...] [--query NAME] "
                            "[--power on|off]\n"
                            "                    [--com1 DEVICE] [--port 1|2] [--speed 19200|9600]\n"
                            "                    [--timeout MS] [--json]\n"
                            "       zeva-control --serve [--com1 DEVICE] [--port 1|2] "
-                           "[--log FILE]\n"
+                           "[--speed 19200|9600] [--log FILE]\n"
                            "                    [--pjlink [ADDR:]PORT] [--pjlink-password-file "
                            "FILE] [--name TEXT]\n"
-                           "       zeva-control --list-ports\n"
+                           "       zeva-control --list-ports | --help | --version\n"
                            "Remote-control panel for the projector on a serial line.\n\n") +
             usageLines(Section::Window) +
             QStringLiteral(
