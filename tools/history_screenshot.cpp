@@ -1,6 +1,7 @@
-// Makes the README's picture of the History window: the panel on the virtual projector, a few
-// presses, a hold and a typed command, then the History window grabbed into a PNG.
-//   zeva-history-screenshot SIM-PROGRAM OUTPUT.png
+// Makes the README's pictures: the panel on the virtual projector, a few presses, a hold and a
+// typed command, then the History window grabbed into a PNG; with a third name, the panel itself
+// in its full view just after a STATUS query.
+//   zeva-history-screenshot SIM-PROGRAM HISTORY.png [PANEL.png]
 #include "panel/adjuster_table.h"
 #include "panel/command_table.h"
 #include "window/form1.h"
@@ -35,8 +36,8 @@ void press(Form1& form, const char16_t* control)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fputs("usage: zeva-history-screenshot SIM-PROGRAM OUTPUT.png\n", stderr);
+    if (argc != 3 && argc != 4) {
+        std::fputs("usage: zeva-history-screenshot SIM-PROGRAM HISTORY.png [PANEL.png]\n", stderr);
         return 2;
     }
     QApplication app(argc, argv);
@@ -65,10 +66,18 @@ int main(int argc, char** argv)
     wait(700);
     form.toggleHistoryWindow();
     HistoryWindow* window = form.historyWindow();
-    window->resize(860, 300);
+    window->resize(980, 300);
     window->table()->setFocus();
     wait(300);
-    const bool saved = window->grab().save(QString::fromLocal8Bit(argv[2]));
+    bool saved = window->grab().save(QString::fromLocal8Bit(argv[2]));
+    if (argc == 4) {
+        window->hide();
+        form.Form_KeyDown(Qt::Key_J, 2); // Ctrl+J: the extended view
+        form.Image1_DblClick();          // then the full view
+        form.Command_Click(*findCommandRow(u"Command44"));
+        wait(300);
+        saved = form.grab().save(QString::fromLocal8Bit(argv[3])) && saved;
+    }
     sim.terminate();
     sim.waitForFinished(2000);
     return saved ? 0 : 1;
