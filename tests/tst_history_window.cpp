@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -32,6 +33,10 @@ class TestHistoryWindow : public QObject
     void longGapsFitTheirColumn();
     void followNewestStopsWhileScrolledUp();
     void droppedCountIsShown();
+    void countText_data();
+    void countText();
+    void saveWritesTheRowsShown_data();
+    void saveWritesTheRowsShown();
     void recall_data();
     void recall();
     void upAndDownInTheCommandEntry();
@@ -40,12 +45,13 @@ class TestHistoryWindow : public QObject
 namespace
 {
 
-// A query answered, a command unanswered, a piece outside any window.
+// A query answered, a command of a PJLink client unanswered, a piece outside any window.
 void fillExchanges(ExchangeHistory& history)
 {
     history.addTx(u"CR0\r", false);
     history.addRx(u"00\r", true);
     history.addStatus(u" Power ON");
+    history.setNextSource(u"pjlink 192.0.2.1");
     history.addTx(u"C00\r", false);
     history.addTimeOut(u" X X X X");
     history.addRx(u"7", false);
@@ -103,11 +109,11 @@ void TestHistoryWindow::copyGivesSelectedRowsAsText()
     const QStringList lines = window.selectedRowsText().split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 2);
     const QStringList first = lines[0].split(QLatin1Char('\t'));
-    QCOMPARE(first.size(), 5);
+    QCOMPARE(first.size(), 6);
     QVERIFY(QTime::fromString(first[0], QStringLiteral("HH:mm:ss.zzz")).isValid());
     QVERIFY(first[1].startsWith(QLatin1Char('+')) && first[1].endsWith(QLatin1String(" s")));
-    QCOMPARE(first.mid(2), (QStringList{"RX", " 0 0 CR ", " Power ON"}));
-    QCOMPARE(lines[1].section(QLatin1Char('\t'), 2), QStringLiteral("TIMEOUT\t X X X X\t"));
+    QCOMPARE(first.mid(2), (QStringList{"RX", "", " 0 0 CR ", " Power ON"}));
+    QCOMPARE(lines[1].section(QLatin1Char('\t'), 2), QStringLiteral("TIMEOUT\t\t X X X X\t"));
     window.copySelection();
     QCOMPARE(QApplication::clipboard()->text(), lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
     QApplication::clipboard()->clear();
@@ -147,6 +153,7 @@ void TestHistoryWindow::filter_data()
     QTest::newRow("reply") << "7" << QStringList{"RX idle"};
     QTest::newRow("status") << "power" << QStringList{"RX"};
     QTest::newRow("time-out mark") << "X X" << QStringList{"TIMEOUT"};
+    QTest::newRow("sender") << "PJLINK" << QStringList{"TX"};
     QTest::newRow("nothing") << "lamp" << QStringList{};
 }
 
@@ -164,7 +171,7 @@ void TestHistoryWindow::filter()
         shown << view->index(row, HistoryModel::DirectionColumn).data().toString();
     QCOMPARE(shown, directions);
     // The status sits beside its reply: five rows stand for six entries.
-    QCOMPARE(window.countLabel()->text(), QStringLiteral("%1 rows, 6 entries").arg(shown.size()));
+    QCOMPARE(window.countLabel()->text(), historyCountText(shown.size(), 6, 0));
     history.addTx(u"CR0\r", false); // new rows meet the filter too
     window.model()->flush();
     QCOMPARE(view->rowCount(), directions.size() + (needle.isEmpty() || needle == "cr0" ? 1 : 0));
@@ -233,6 +240,80 @@ void TestHistoryWindow::droppedCountIsShown()
     window.clearHistory();
     QCOMPARE(window.countLabel()->text(), QStringLiteral("0 entries"));
     QCOMPARE(window.model()->rowCount(), 0);
+}
+
+void TestHistoryWindow::countText_data()
+{
+    QTest::addColumn<qsizetype>("rows");
+    QTest::addColumn<qsizetype>("entries");
+    QTest::addColumn<quint64>("dropped");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("one entry") << qsizetype(1) << qsizetype(1) << quint64(0) << "1 entry";
+    QTest::newRow("one row for two")
+        << qsizetype(1) << qsizetype(2) << quint64(0) << "1 row, 2 entries";
+    QTest::newRow("filter hides all")
+        << qsizetype(0) << qsizetype(1) << quint64(1) << "0 rows, 1 entry, 1 older dropped";
+}
+
+void TestHistoryWindow::countText()
+{
+    QFETCH(qsizetype, rows);
+    QFETCH(qsizetype, entries);
+    QFETCH(quint64, dropped);
+    QFETCH(QString, text);
+    QCOMPARE(historyCountText(rows, entries, dropped), text);
+}
+
+void TestHistoryWindow::saveWritesTheRowsShown_data()
+{
+    QTest::addColumn<bool>("csv");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("lines"); // each line after its times
+    QTest::newRow("log, all") << false << ""
+                              << QStringList{"TX\t C R 0 CR \t43 52 30 0D\t\toperator",
+                                             "RX\t 0 0 CR \t30 30 0D\t\t",
+                                             "STATUS\t\t\t Power ON\t",
+                                             "TX\t C 0 0 CR \t43 30 30 0D\t\tpjlink 192.0.2.1",
+                                             "TIMEOUT\t X X X X\t\t\t",
+                                             "RX\t 7 \t37\t\t",
+                                             "TX\t s a y   \" h i \" CR \t73 61 79 20 22 68 "
+                                             "69 22 0D\t\toperator"};
+    QTest::newRow("log, a reply with its status")
+        << false << "power" << QStringList{"RX\t 0 0 CR \t30 30 0D\t\t", "STATUS\t\t\t Power ON\t"};
+    QTest::newRow("csv, quotes doubled")
+        << true << "hi"
+        << QStringList{"\"Dir\",\"Sender\",\"Text\",\"Status\"",
+                       "\"TX\",\"operator\",\" s a y   \"\" h i \"\" CR \",\"\""};
+}
+
+void TestHistoryWindow::saveWritesTheRowsShown()
+{
+    QFETCH(bool, csv);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, lines);
+    ExchangeHistory history;
+    fillExchanges(history);
+    history.addTx(u"say \"hi\"\r", false);
+    HistoryWindow window(history);
+    window.filterBox()->setText(filter);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("saved"));
+    QVERIFY(
+        window.saveTo(path, csv ? HistoryWindow::SaveFormat::Csv : HistoryWindow::SaveFormat::Log)
+            .isEmpty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString end = csv ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QStringList saved = QString::fromUtf8(file.readAll()).split(end);
+    QCOMPARE(saved.takeLast(), QString()); // every line ends
+    // The times vary: the log has one field of them, the table two.
+    for (QString& line : saved)
+        line = line.section(QLatin1Char(csv ? ',' : '\t'), csv ? 2 : 1);
+    QCOMPARE(saved, lines);
+    QVERIFY(
+        !window
+             .saveTo(dir.filePath(QStringLiteral("no/such/folder")), HistoryWindow::SaveFormat::Log)
+             .isEmpty());
 }
 
 void TestHistoryWindow::recall_data()

@@ -53,3 +53,12 @@ QString deltaText(qint64 deltaMs)
         .arg(seconds / kHourSeconds)
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
 }
+
+QString csvRecord(const QStringList& cells)
+{
+    QStringList quoted;
+    for (QString cell : cells)
+        quoted << QLatin1Char('"') + cell.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+                      QLatin1Char('"');
+    return quoted.join(QLatin1Char(','));
+}

@@ -12,3 +12,6 @@ QString isoTime(qint64 msSinceEpoch);
 // The time since the previous entry: "+0.250 s", from a minute on "+3 min 11 s", from an hour
 // on "+26 h 05 min".
 QString deltaText(qint64 deltaMs);
+// One CSV record (RFC 4180) without its line end: every cell quoted, so that the monitor's
+// leading blanks survive a spreadsheet.
+QString csvRecord(const QStringList& cells);

@@ -1,6 +1,7 @@
 #include "window/history_model.h"
 
 #include "history/entry_text.h"
+#include "history/history_log.h"
 #include "status/display_form.h"
 
 #include <QDateTime>
@@ -86,7 +87,8 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const kTitles[ColumnCount] = {"Time", "Δ", "Dir", "Text", "Status"};
+    static const char* const kTitles[ColumnCount] = {"Time",   "Δ",    "Dir",
+                                                     "Sender", "Text", "Status"};
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(kTitles[section]) : QVariant();
 }
 
@@ -112,6 +114,8 @@ QString HistoryModel::cellText(int row, int column) const
         // A piece outside any reply window answers no command.
         if (e.kind == EntryKind::Rx && e.exchange == 0) return QStringLiteral("RX idle");
         return directionName(e.kind);
+    case SenderColumn:
+        return history_.source(e);
     case TextColumn:
         return textCell(r);
     case StatusColumn:
@@ -158,12 +162,26 @@ QString HistoryModel::foldedOutcome(const HistoryRow& row) const
     return outcome;
 }
 
-QString HistoryModel::rowText(int row) const
+QStringList HistoryModel::rowCells(int row) const
 {
     QStringList cells;
     for (int column = 0; column < ColumnCount; ++column)
         cells << cellText(row, column);
-    return cells.join(QLatin1Char('\t'));
+    return cells;
+}
+
+QString HistoryModel::rowText(int row) const
+{
+    return rowCells(row).join(QLatin1Char('\t'));
+}
+
+QStringList HistoryModel::logLines(int row) const
+{
+    const HistoryRow& r = rows_.at(row);
+    QStringList lines;
+    for (quint64 seq = qMax(r.seq, history_.firstSeq()); seq <= r.lastSeq; ++seq)
+        lines << HistoryLog::line(history_, history_.entry(seq));
+    return lines;
 }
 
 bool HistoryModel::matches(int row, const QString& needle) const
@@ -174,7 +192,8 @@ bool HistoryModel::matches(int row, const QString& needle) const
     const auto has = [&needle](const QString& s) {
         return s.contains(needle, Qt::CaseInsensitive);
     };
-    return has(history_.text(e)) || has(textCell(r)) || has(statusCell(r));
+    return has(history_.text(e)) || has(textCell(r)) || has(statusCell(r)) ||
+           has(history_.source(e));
 }
 
 void HistoryFilter::setNeedle(const QString& needle)

@@ -1,5 +1,6 @@
 #pragma once
-// The History window's table over the exchange history: time, Δ, direction, text, decoded status.
+// The History window's table over the exchange history: time, Δ, direction, sender, text, decoded
+// status.
 // One row per entry as HistoryRows folds them; no copy of the entries is made.
 #include "history/history_rows.h"
 
@@ -11,7 +12,15 @@ class HistoryModel : public QAbstractTableModel
 {
     Q_OBJECT
   public:
-    enum Column { TimeColumn, DeltaColumn, DirectionColumn, TextColumn, StatusColumn, ColumnCount };
+    enum Column {
+        TimeColumn,
+        DeltaColumn,
+        DirectionColumn,
+        SenderColumn,
+        TextColumn,
+        StatusColumn,
+        ColumnCount
+    };
 
     explicit HistoryModel(const ExchangeHistory& history, QObject* parent = nullptr);
 
@@ -32,7 +41,10 @@ class HistoryModel : public QAbstractTableModel
     QString cellText(int row, int column) const;
     // The row's cells as a technician pastes them into a report: separated by tabs.
     QString rowText(int row) const;
-    // The filter: the command, the reply or the status holds `needle` (case ignored).
+    QStringList rowCells(int row) const;
+    // The log's lines of the entries behind the row: a folded run gives every exchange in it.
+    QStringList logLines(int row) const;
+    // The filter: the command, the reply, the status or the sender holds `needle` (case ignored).
     bool matches(int row, const QString& needle) const;
 
   private:

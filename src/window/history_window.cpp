@@ -4,6 +4,10 @@
 #include "history/history.h"
 #include "window/history_model.h"
 
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -25,10 +29,10 @@ namespace
 constexpr int kCountRefreshMs = 200; // the count line follows a flood without redrawing per entry
 // clang-format off
 constexpr int kColumnWidths[HistoryModel::ColumnCount] = {
-    // time  Δ    dir  text status
-       96,   76,  96,  330, 220};
+    // time  Δ    dir  sender text status
+       96,   76,  96,  110,   300, 220};
 // clang-format on
-constexpr QSize kInitialSize(900, 420);
+constexpr QSize kInitialSize(980, 420);
 constexpr int kCellPadding = 12; // the table's margins either side of a cell's text
 } // namespace
 
@@ -66,26 +70,29 @@ QWidget* HistoryWindow::buildToolbar()
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
     filterBox_ = new QLineEdit(bar);
-    filterBox_->setPlaceholderText(QStringLiteral("Filter: command, reply or status"));
+    filterBox_->setPlaceholderText(QStringLiteral("Filter: command, reply, status or sender"));
     filterBox_->setClearButtonEnabled(true);
     hex_ = new QCheckBox(QStringLiteral("Hex"), bar);
     follow_ = new QCheckBox(QStringLiteral("Follow newest"), bar);
     follow_->setChecked(true);
     auto* copy = new QPushButton(QStringLiteral("Copy"), bar);
+    auto* save = new QPushButton(QStringLiteral("Save..."), bar);
     auto* clear = new QPushButton(QStringLiteral("Clear"), bar);
     filterBox_->setAccessibleName(QStringLiteral("Filter"));
     hex_->setToolTip(QStringLiteral("Show the bytes of commands and replies in hex"));
     copy->setToolTip(QStringLiteral("Copy the selected rows, cells separated by tabs (Ctrl+C)"));
+    save->setToolTip(QStringLiteral("Save the rows shown: as the log writes them, or as CSV"));
     clear->setToolTip(QStringLiteral("Empty the history (the log keeps everything)"));
     follow_->setToolTip(QStringLiteral("Keep the newest row in view; scrolling up turns it off"));
     count_ = new QLabel(bar);
     for (QWidget* w :
-         std::initializer_list<QWidget*>{filterBox_, hex_, copy, clear, follow_, count_})
+         std::initializer_list<QWidget*>{filterBox_, hex_, copy, save, clear, follow_, count_})
         row->addWidget(w);
     row->setStretch(0, 1);
     connect(filterBox_, &QLineEdit::textChanged, this, &HistoryWindow::setFilter);
     connect(hex_, &QCheckBox::toggled, model_, &HistoryModel::setHexBytes);
     connect(copy, &QPushButton::clicked, this, &HistoryWindow::copySelection);
+    connect(save, &QPushButton::clicked, this, &HistoryWindow::saveWithDialog);
     connect(clear, &QPushButton::clicked, this, &HistoryWindow::clearHistory);
     connect(follow_, &QCheckBox::toggled, this, &HistoryWindow::followIfWanted);
     return bar;
@@ -182,10 +189,62 @@ void HistoryWindow::updateCount()
     // Rows and entries differ where statuses sit beside their replies, held adjusters fold or a
     // filter hides rows: the count says what the reader sees, and the entries behind it.
     model_->flush();
-    const int rows = table_->model()->rowCount();
-    QString text = QStringLiteral("%1 entries").arg(history_.size());
-    if (rows != history_.size()) text.prepend(QStringLiteral("%1 rows, ").arg(rows));
-    if (history_.dropped() > 0)
-        text += QStringLiteral(", %1 older dropped").arg(history_.dropped());
-    count_->setText(text);
+    count_->setText(
+        historyCountText(table_->model()->rowCount(), history_.size(), history_.dropped()));
+}
+
+QString historyCountText(qsizetype rows, qsizetype entries, quint64 dropped)
+{
+    const auto counted = [](quint64 n, const char* one, const char* many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    QString text = counted(quint64(entries), "entry", "entries");
+    if (rows != entries) text.prepend(counted(quint64(rows), "row", "rows") + QStringLiteral(", "));
+    if (dropped > 0) text += QStringLiteral(", %1 older dropped").arg(dropped);
+    return text;
+}
+
+void HistoryWindow::saveWithDialog()
+{
+    static const QString kLogFilter = QStringLiteral("Log, as --log writes it (*.log *.txt)");
+    static const QString kCsvFilter = QStringLiteral("CSV, as the table shows it (*.csv)");
+    QString chosen;
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save the history"), QString(),
+                                     kLogFilter + QStringLiteral(";;") + kCsvFilter, &chosen);
+    if (path.isEmpty()) return;
+    const bool csv =
+        chosen == kCsvFilter || path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+    const QString error = saveTo(path, csv ? SaveFormat::Csv : SaveFormat::Log);
+    if (!error.isEmpty()) QMessageBox::warning(this, QApplication::applicationName(), error);
+}
+
+QString HistoryWindow::saveTo(const QString& path, SaveFormat format) const
+{
+    model_->flush();
+    const bool csv = format == SaveFormat::Csv;
+    const QAbstractItemModel* shown = table_->model();
+    QStringList lines;
+    if (csv) {
+        QStringList titles;
+        for (int column = 0; column < HistoryModel::ColumnCount; ++column)
+            titles << model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        lines << csvRecord(titles);
+    }
+    for (int i = 0; i < shown->rowCount(); ++i) {
+        const int row = shown == filter_ ? filter_->mapToSource(filter_->index(i, 0)).row() : i;
+        if (csv)
+            lines << csvRecord(model_->rowCells(row));
+        else
+            lines << model_->logLines(row);
+    }
+    // CSV ends its records with CR LF, as spreadsheets expect; the log its lines with LF.
+    const QLatin1StringView end(csv ? "\r\n" : "\n");
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write((lines.join(end) + (lines.isEmpty() ? QString() : QString(end))).toUtf8());
+        if (file.commit()) return {};
+    }
+    return QStringLiteral("The history could not be saved to %1 (%2).")
+        .arg(path, file.errorString());
 }

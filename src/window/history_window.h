@@ -1,7 +1,7 @@
 #pragma once
 // The History window: the exchange history as a table, with a text/hex toggle, a filter, Copy,
-// Clear and "Follow newest". A window of its own beside the panel, opened and closed with Ctrl+H;
-// its place and size are not remembered.
+// Save..., Clear and "Follow newest". A window of its own beside the panel, opened and closed with
+// Ctrl+H; its place and size are not remembered.
 #include <QWidget>
 
 class ExchangeHistory;
@@ -12,6 +12,9 @@ class QLabel;
 class QLineEdit;
 class QTableView;
 class QTimer;
+
+// "5 rows, 6 entries, 1 older dropped": the count line, rows named only where they differ.
+QString historyCountText(qsizetype rows, qsizetype entries, quint64 dropped);
 
 class HistoryWindow : public QWidget
 {
@@ -30,6 +33,11 @@ class HistoryWindow : public QWidget
     // The selected rows, in order, one line each with the cells separated by tabs.
     QString selectedRowsText() const;
     void copySelection() const;
+    // The rows shown, as the log writes their entries or as the table shows them in CSV; the
+    // failure's sentence, or empty.
+    enum class SaveFormat { Log, Csv };
+    QString saveTo(const QString& path, SaveFormat format) const;
+    void saveWithDialog();
     void clearHistory();
     void updateCount();
 
