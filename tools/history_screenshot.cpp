@@ -1,12 +1,19 @@
 // Makes the README's pictures: the panel on the virtual projector, a few presses, a hold and a
 // typed command, then the History window grabbed into a PNG; with a third name, the panel itself
-// in its full view just after a STATUS query.
-//   zeva-history-screenshot SIM-PROGRAM HISTORY.png [PANEL.png]
+// in its full view just after a STATUS query; with a fourth, the Ports dialog with its list of
+// ports open, over two made-up adapters.
+//   zeva-history-screenshot SIM-PROGRAM HISTORY.png [PANEL.png [PORTS.png]]
 #include "panel/adjuster_table.h"
 #include "panel/command_table.h"
 #include "window/form1.h"
 #include "window/history_window.h"
 #include "window/layout_builder.h"
+#include "window/ports_dialog.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDir>
+#include <QPainter>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -32,12 +39,47 @@ void press(Form1& form, const char16_t* control)
     wait(2100); // the reply window of a query
 }
 
+// The dialog above its open list, as one picture.
+bool grabPortsDialog(Form1& form, const QString& output)
+{
+    form.showPortsDialog();
+    PortsDialog& dialog = *form.portsDialog();
+    const QString byId = QStringLiteral("/dev/serial/by-id/");
+    const QList<PortRecord> ports = {
+        {QStringLiteral("/dev/ttyUSB0"),
+         QStringLiteral("USB-Serial Controller"),
+         QStringLiteral("Example Devices"),
+         QStringLiteral("A1B2C3"),
+         {byId + QStringLiteral("usb-Example_USB_Serial_A1B2C3-if00-port0")}},
+        {QStringLiteral("/dev/ttyS0"), QString(), QString(), QString(), {}},
+    };
+    dialog.offer({ports[0].byIdLinks.first(), QStringLiteral("rfc2217://192.0.2.50:2217")}, ports,
+                 QDir::homePath() + QStringLiteral("/.config/zeva-control/zeva-control.conf"));
+    dialog.adjustSize();
+    wait(200);
+    QPixmap top = dialog.grab();
+    dialog.deviceBox(1)->showPopup();
+    wait(200);
+    QWidget* list = dialog.deviceBox(1)->view()->window();
+    const QPixmap popup = list->grab();
+    dialog.deviceBox(1)->hidePopup();
+    QPixmap both(qMax(top.width(), popup.width()), top.height() + popup.height());
+    both.fill(Qt::white);
+    QPainter painter(&both);
+    painter.drawPixmap(0, 0, top);
+    painter.drawPixmap(0, top.height(), popup);
+    painter.end();
+    return both.save(output);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 && argc != 4) {
-        std::fputs("usage: zeva-history-screenshot SIM-PROGRAM HISTORY.png [PANEL.png]\n", stderr);
+    if (argc < 3 || argc > 5) {
+        std::fputs(
+            "usage: zeva-history-screenshot SIM-PROGRAM HISTORY.png [PANEL.png [PORTS.png]]\n",
+            stderr);
         return 2;
     }
     QApplication app(argc, argv);
@@ -70,7 +112,7 @@ int main(int argc, char** argv)
     window->table()->setFocus();
     wait(300);
     bool saved = window->grab().save(QString::fromLocal8Bit(argv[2]));
-    if (argc == 4) {
+    if (argc >= 4) {
         window->hide();
         form.Form_KeyDown(Qt::Key_J, 2); // Ctrl+J: the extended view
         form.Image1_DblClick();          // then the full view
@@ -78,6 +120,7 @@ int main(int argc, char** argv)
         wait(300);
         saved = form.grab().save(QString::fromLocal8Bit(argv[3])) && saved;
     }
+    if (argc == 5) saved = grabPortsDialog(form, QString::fromLocal8Bit(argv[4])) && saved;
     sim.terminate();
     sim.waitForFinished(2000);
     return saved ? 0 : 1;

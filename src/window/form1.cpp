@@ -34,6 +34,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     connectHandlers();
     connectPanel();
     connectHistory();
+    connectPortsDialog();
     endProgram = [] { QCoreApplication::quit(); };
     setWindowHeightTwips(kDesignClientHeightTwips + chromeTwips());
     qApp->installEventFilter(this);

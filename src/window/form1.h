@@ -22,6 +22,8 @@ class QRadioButton;
 class EmblemLabel;
 class HistoryLog;
 class HistoryWindow;
+class PortsDialog;
+struct PortChoice;
 struct CommandRow;
 struct AdjusterRow;
 
@@ -98,6 +100,14 @@ class Form1 : public QWidget
     HistoryWindow* historyWindow() const;
     void attachLog(HistoryLog& log);
 
+    // The Ports dialog (Ctrl+P, or the menu of "COM" and the port frame): what COM1 and COM2
+    // stand for. A new device for the port in use reopens it, as a port choice does.
+    void showPortsDialog();
+    PortsDialog* portsDialog() const;
+    void setPortDevices(const QString& com1, const QString& com2);
+    // Said in the dialog: why the kept choice could not be used at start.
+    void setPortChoiceNote(const QString& note) { portChoiceNote_ = note; }
+
     // Fields, with the names the whole program uses. Public for the tests, the benchmarks and
     // the fuzz target, which drive the designed steps; other senders never touch them and go
     // through the exchange interface above.
@@ -134,6 +144,8 @@ class Form1 : public QWidget
     // Replied: its reply up to its CR; otherwise what of it had come. Interrupted: an operator's
     // command went out before the reply was complete.
     void handedOverEnded(ExchangeOutcome outcome, const QString& reply);
+    // COM1 and COM2 stand for other devices now.
+    void portDevicesChanged(const QString& com1, const QString& com2);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -166,6 +178,8 @@ class Form1 : public QWidget
     bool handleAdjusterMouse(QObject* watched, QEvent* event);
     void releaseLostHold();
     void connectHistory();
+    void connectPortsDialog();
+    void keepPortChoice(const PortChoice& before, const PortChoice& after);
     void notePortOpened();
     bool recallCommand(int keyCode);
     void showCloseToggle();
@@ -176,6 +190,8 @@ class Form1 : public QWidget
     QHash<const QObject*, const AdjusterRow*> adjusterOf_;
     const AdjusterRow* heldRow_ = nullptr; // the adjuster whose release is still due
     QPointer<HistoryWindow> historyWindow_;
+    QPointer<PortsDialog> portsDialog_;
+    QString portChoiceNote_;
     bool endingBySignal_ = false;
     bool portFailed_ = false;  // a failure left the port closed: the next port choice reopens it
     CommError startFailure_;   // start-up's failed opening, reported by the port choice after it

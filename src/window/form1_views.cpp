@@ -21,6 +21,7 @@ QString showDataCaption()
 void Form1::Form_KeyDown(int keyCode, int shift)
 {
     if (keyCode == Qt::Key_H && (shift & kShiftMask) == kCtrlOnly) return toggleHistoryWindow();
+    if (keyCode == Qt::Key_P && (shift & kShiftMask) == kCtrlOnly) return showPortsDialog();
     if (shift == 0 && recallCommand(keyCode)) return;
     if (keyCode != Qt::Key_J || (shift & kShiftMask) != kCtrlOnly) return;
     setWindowHeightTwips(kExtendedHeightTwips);
