@@ -35,8 +35,7 @@ int main(int argc, char** argv)
         args << QString::fromLocal8Bit(argv[i]);
     const Options options = parseOptions(args);
     if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "zeva-control: %s\n\n%s", qPrintable(options.error),
-                     qPrintable(usageText()));
+        std::fputs(qPrintable(usageErrorText(options.error)), stderr);
         return kUsageExitCode;
     }
     if (options.help) {

@@ -231,7 +231,12 @@ QString applyOption(Options& o, const QStringList& args, qsizetype& i)
     const qsizetype eq = arg.startsWith(QLatin1String("--")) ? arg.indexOf(u'=') : -1;
     const QString name = eq > 0 ? arg.left(eq) : arg;
     const OptionRow* row = findOption(name);
-    if (!row || (eq > 0 && !row->apply)) return QStringLiteral("unknown option '%1'").arg(arg);
+    // A device path given alone is the commonest slip: say where it goes.
+    if (!row && !arg.startsWith(QLatin1Char('-')))
+        return QStringLiteral("'%1' is not an option; a device goes after --com1 or --com2")
+            .arg(arg);
+    if (!row) return QStringLiteral("unknown option '%1'").arg(arg);
+    if (eq > 0 && !row->apply) return QStringLiteral("option %1 takes no value").arg(name);
     if (!row->apply) {
         o.*(row->flag) = true;
         return {};
@@ -309,6 +314,11 @@ Options parseOptions(const QStringList& args, const QString& devDirectory)
         if (o.com2.isEmpty()) o.com2 = defaults.com2;
     }
     return o;
+}
+
+QString usageErrorText(const QString& error)
+{
+    return QStringLiteral("zeva-control: %1\nTry 'zeva-control --help'.\n").arg(error);
 }
 
 QString usageText()

@@ -40,4 +40,7 @@ QString defaultDevice(int port);
 // under `devDirectory`.
 Options parseOptions(const QStringList& args, const QString& devDirectory = QStringLiteral("/dev"));
 QString usageText();
+// What a command line that was not understood prints: the one line that says why, and where
+// to look.
+QString usageErrorText(const QString& error);
 inline constexpr int kUsageExitCode = 2;
