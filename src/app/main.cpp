@@ -6,7 +6,9 @@
 #include "app/quit_signals.h"
 #include "app/serve_run.h"
 #include "history/history_log.h"
+#include "ports/default_devices.h"
 #include "ports/list_ports.h"
+#include "ports/port_choice_settings.h"
 #include "script/script_run.h"
 
 #include <QCoreApplication>
@@ -33,7 +35,8 @@ int main(int argc, char** argv)
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    const Options options = parseOptions(args);
+    const PortChoiceRead remembered = readPortChoice(*openPortChoiceStore());
+    Options options = parseOptions(args, QLatin1String(kDevDirectory), remembered.choice);
     if (!options.error.isEmpty()) {
         std::fputs(qPrintable(usageErrorText(options.error)), stderr);
         return kUsageExitCode;
@@ -46,6 +49,9 @@ int main(int argc, char** argv)
         std::puts("zeva-control " ZEVA_VERSION);
         return 0;
     }
+    options.portChoiceNote = remembered.problems.join(QLatin1Char('\n'));
+    for (const QString& problem : remembered.problems)
+        std::fprintf(stderr, "zeva-control: %s\n", qPrintable(problem));
     if (options.listPorts) {
         std::fputs(
             formatPortList(systemPorts(), {options.com1, options.com2}).toLocal8Bit().constData(),

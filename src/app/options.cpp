@@ -301,12 +301,15 @@ QString defaultDevice(int port)
     return port == 1 ? d.com1 : d.com2;
 }
 
-Options parseOptions(const QStringList& args, const QString& devDirectory)
+Options parseOptions(const QStringList& args, const QString& devDirectory,
+                     const PortChoice& remembered)
 {
     Options o;
     for (qsizetype i = 0; i < args.size() && o.error.isEmpty(); ++i)
         o.error = applyOption(o, args, i);
     if (o.error.isEmpty()) o.error = checkScriptOptions(o, args);
+    if (o.com1.isEmpty()) o.com1 = remembered.com1;
+    if (o.com2.isEmpty()) o.com2 = remembered.com2;
     // The search under /dev only for a device the command line leaves open.
     if (o.error.isEmpty() && (o.com1.isEmpty() || o.com2.isEmpty())) {
         const DefaultDevices defaults = defaultDevices(devDirectory);

@@ -1,8 +1,9 @@
 #pragma once
 // The command line: which devices stand behind COM1 and COM2, a listing of the ports there are,
-// commands to send from a script, or the file the window logs its history to. Nothing else is
-// configurable.
+// commands to send from a script, or the file the window logs its history to. The devices the
+// Ports dialog kept stand behind COM1 and COM2 where the command line names none.
 #include "link/line_settings.h"
+#include "ports/port_choice_settings.h"
 
 #include <QString>
 #include <QStringList>
@@ -33,12 +34,15 @@ struct Options {
     QString name;               // what PJLink's NAME ? answers (default: the device's name)
 
     QString error; // non-empty: the command line was not understood
+    // Why the devices the Ports dialog kept could not all be used; said on stderr and in it.
+    QString portChoiceNote;
 };
 
 QString defaultDevice(int port);
-// `args` without the program name. A device the command line leaves open is searched for
-// under `devDirectory`.
-Options parseOptions(const QStringList& args, const QString& devDirectory = QStringLiteral("/dev"));
+// `args` without the program name. A device the command line leaves open is the one
+// `remembered`, else searched for under `devDirectory`.
+Options parseOptions(const QStringList& args, const QString& devDirectory = QStringLiteral("/dev"),
+                     const PortChoice& remembered = {});
 QString usageText();
 // What a command line that was not understood prints: the one line that says why, and where
 // to look.

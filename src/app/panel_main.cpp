@@ -75,6 +75,7 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     std::jthread fontDatabase([] { (void)QFontDatabase::families(); });
     Form1 form;
     form.setDevices(options.com1, options.com2);
+    form.setPortChoiceNote(options.portChoiceNote);
     HistoryLog log;
     if (!options.logPath.isEmpty()) {
         if (!openHistoryLog(log, options.logPath)) return kUsageExitCode;
@@ -99,6 +100,13 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     }
     form.show();
     form.control(QStringLiteral("Command17"))->setFocus();
+    // A device chosen in the Ports dialog takes scripts' commands too; the queue of one the
+    // window no longer holds tells a script to open the port itself.
+    QObject::connect(&form, &Form1::portDevicesChanged, &handover,
+                     [&handover](const QString& com1, const QString& com2) {
+                         handover.listen(com1);
+                         handover.listen(com2);
+                     });
     afterFirstExpose(form, [&handover, &options] {
         handover.listen(options.com1);
         handover.listen(options.com2);

@@ -4,11 +4,10 @@
 // folder on Linux, the registry key HKEY_CURRENT_USER\Software\zeva-control\zeva-control on
 // Windows; keys ports/com1 and ports/com2. The window, scripts and the server read it; a device
 // on the command line wins over it. No widgets: the modes without a window use it too.
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <memory>
-
-class QSettings;
 
 struct PortChoice {
     QString com1; // empty: nothing chosen
