@@ -33,8 +33,6 @@ class TestHistoryWindow : public QObject
     void longGapsFitTheirColumn();
     void followNewestStopsWhileScrolledUp();
     void droppedCountIsShown();
-    void countText_data();
-    void countText();
     void saveWritesTheRowsShown_data();
     void saveWritesTheRowsShown();
     void recall_data();
@@ -240,28 +238,9 @@ void TestHistoryWindow::droppedCountIsShown()
     window.clearHistory();
     QCOMPARE(window.countLabel()->text(), QStringLiteral("0 entries"));
     QCOMPARE(window.model()->rowCount(), 0);
-}
-
-void TestHistoryWindow::countText_data()
-{
-    QTest::addColumn<qsizetype>("rows");
-    QTest::addColumn<qsizetype>("entries");
-    QTest::addColumn<quint64>("dropped");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("one entry") << qsizetype(1) << qsizetype(1) << quint64(0) << "1 entry";
-    QTest::newRow("one row for two")
-        << qsizetype(1) << qsizetype(2) << quint64(0) << "1 row, 2 entries";
-    QTest::newRow("filter hides all")
-        << qsizetype(0) << qsizetype(1) << quint64(1) << "0 rows, 1 entry, 1 older dropped";
-}
-
-void TestHistoryWindow::countText()
-{
-    QFETCH(qsizetype, rows);
-    QFETCH(qsizetype, entries);
-    QFETCH(quint64, dropped);
-    QFETCH(QString, text);
-    QCOMPARE(historyCountText(rows, entries, dropped), text);
+    history.addRx(u"A", false);
+    window.updateCount();
+    QCOMPARE(window.countLabel()->text(), QStringLiteral("1 entry"));
 }
 
 void TestHistoryWindow::saveWritesTheRowsShown_data()
@@ -269,16 +248,7 @@ void TestHistoryWindow::saveWritesTheRowsShown_data()
     QTest::addColumn<bool>("csv");
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("lines"); // each line after its times
-    QTest::newRow("log, all") << false << ""
-                              << QStringList{"TX\t C R 0 CR \t43 52 30 0D\t\toperator",
-                                             "RX\t 0 0 CR \t30 30 0D\t\t",
-                                             "STATUS\t\t\t Power ON\t",
-                                             "TX\t C 0 0 CR \t43 30 30 0D\t\tpjlink 192.0.2.1",
-                                             "TIMEOUT\t X X X X\t\t\t",
-                                             "RX\t 7 \t37\t\t",
-                                             "TX\t s a y   \" h i \" CR \t73 61 79 20 22 68 "
-                                             "69 22 0D\t\toperator"};
-    QTest::newRow("log, a reply with its status")
+    QTest::newRow("log, a reply and the status beside it")
         << false << "power" << QStringList{"RX\t 0 0 CR \t30 30 0D\t\t", "STATUS\t\t\t Power ON\t"};
     QTest::newRow("csv, quotes doubled")
         << true << "hi"
@@ -310,10 +280,6 @@ void TestHistoryWindow::saveWritesTheRowsShown()
     for (QString& line : saved)
         line = line.section(QLatin1Char(csv ? ',' : '\t'), csv ? 2 : 1);
     QCOMPARE(saved, lines);
-    QVERIFY(
-        !window
-             .saveTo(dir.filePath(QStringLiteral("no/such/folder")), HistoryWindow::SaveFormat::Log)
-             .isEmpty());
 }
 
 void TestHistoryWindow::recall_data()

@@ -13,7 +13,7 @@ zeva_add_test(tst_handover SOURCES tst_handover.cpp support/form_harness.h LIBS 
 add_dependencies(tst_handover zeva-control)
 zeva_add_test(tst_reconnect SOURCES tst_reconnect.cpp support/form_harness.h LIBS zeva_gui)
 zeva_add_test(tst_history SOURCES tst_history.cpp support/form_harness.h LIBS zeva_gui)
-# The Ports dialog: its choice on a pty and in the next run of the real program.
+# The Ports dialog and the choice it keeps, through a pty and the real program.
 zeva_add_test(tst_ports_dialog SOURCES tst_ports_dialog.cpp support/form_harness.h
     support/sim_process.h LIBS zeva_gui)
 add_dependencies(tst_ports_dialog zeva-control zeva-projector-sim)
