@@ -47,30 +47,31 @@ struct CodeCase {
     const char* name;
     const QString& command;
     const char* reply;
+    const char* state; // its plain name
     const char* text;
 };
 
 // clang-format off
 const CodeCase kCodeCases[] = {
-    // name                              command   reply    text
-    {"STATUS 00 power on",               kStatus,  "00\r",  " Power ON"},
-    {"STATUS 80 stand by",               kStatus,  "80\r",  " Stand by"},
-    {"STATUS 40 count down",             kStatus,  "40\r",  " Count down"},
-    {"STATUS 20 cooling down",           kStatus,  "20\r",  " Cooling down"},
-    {"STATUS 10 power fail",             kStatus,  "10\r",  " Power FAIL"},
-    {"STATUS 28 warning and cooling",    kStatus,  "28\r",  " TEMPERETURE WARNING & COOLING DOWN"},
-    {"STATUS 08 warning power on",       kStatus,  "08\r",  " TEMPERETURE WARNING (POWER ON)"},
-    {"STATUS 88 warning recovered",      kStatus,  "88\r",  " TEMPERETURE WARNING and RECOVERD"},
-    {"STATUS 02 no key input",           kStatus,  "02\r",  " NO KEY INPUT"},
-    {"STATUS 24 lamp off and warning",   kStatus,  "24\r",  " LAMP OFF & TEMPERETURE WARNING by PWR MANAGEMENT"},
-    {"STATUS 04 lamp off",               kStatus,  "04\r",  " LAMP OFF by Power Management"},
-    {"MODE 1 computer 1",                kMode,    "1\r",   " COMPUTER 1"},
-    {"MODE 2 video",                     kMode,    "2\r",   " VIDEO"},
-    {"MODE 3 computer 2",                kMode,    "3\r",   " COMPUTER 2 or DVI or WI or MCI"},
-    {"SETTING 11 normally",              kSetting, "11\r",  " Normally"},
-    {"SETTING 10 top/bottom",            kSetting, "10\r",  " Top/Bottom reversal"},
-    {"SETTING 01 left/right",            kSetting, "01\r",  " Left/Right reversal"},
-    {"SETTING 00 both",                  kSetting, "00\r",  " Top/Bottom , Left/Right reversal"},
+    // name                              command   reply    state                            text
+    {"STATUS 00 power on",               kStatus,  "00\r",  "on",                            " Power ON"},
+    {"STATUS 80 stand by",               kStatus,  "80\r",  "standby",                       " Stand by"},
+    {"STATUS 40 count down",             kStatus,  "40\r",  "countdown",                     " Count down"},
+    {"STATUS 20 cooling down",           kStatus,  "20\r",  "cooling",                       " Cooling down"},
+    {"STATUS 10 power fail",             kStatus,  "10\r",  "power_fail",                    " Power FAIL"},
+    {"STATUS 28 warning and cooling",    kStatus,  "28\r",  "temperature_warning_cooling",   " TEMPERETURE WARNING & COOLING DOWN"},
+    {"STATUS 08 warning power on",       kStatus,  "08\r",  "temperature_warning_on",        " TEMPERETURE WARNING (POWER ON)"},
+    {"STATUS 88 warning recovered",      kStatus,  "88\r",  "temperature_warning_recovered", " TEMPERETURE WARNING and RECOVERD"},
+    {"STATUS 02 no key input",           kStatus,  "02\r",  "no_key_input",                  " NO KEY INPUT"},
+    {"STATUS 24 lamp off and warning",   kStatus,  "24\r",  "lamp_off_temperature_warning",  " LAMP OFF & TEMPERETURE WARNING by PWR MANAGEMENT"},
+    {"STATUS 04 lamp off",               kStatus,  "04\r",  "lamp_off",                      " LAMP OFF by Power Management"},
+    {"MODE 1 computer 1",                kMode,    "1\r",   "pc1",                           " COMPUTER 1"},
+    {"MODE 2 video",                     kMode,    "2\r",   "video",                         " VIDEO"},
+    {"MODE 3 computer 2",                kMode,    "3\r",   "pc2",                           " COMPUTER 2 or DVI or WI or MCI"},
+    {"SETTING 11 normally",              kSetting, "11\r",  "normal",                        " Normally"},
+    {"SETTING 10 top/bottom",            kSetting, "10\r",  "top_bottom",                    " Top/Bottom reversal"},
+    {"SETTING 01 left/right",            kSetting, "01\r",  "left_right",                    " Left/Right reversal"},
+    {"SETTING 00 both",                  kSetting, "00\r",  "top_bottom_left_right",         " Top/Bottom , Left/Right reversal"},
 };
 // clang-format on
 
@@ -91,12 +92,13 @@ void addColumns()
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QVariant>("status");
     QTest::addColumn<QVariant>("reading");
+    QTest::addColumn<QVariant>("state");
 }
 
 void addRow(const char* name, const QString& command, const QString& reply, const QVariant& status,
-            const QVariant& reading = kKeeps)
+            const QVariant& reading = kKeeps, const QVariant& state = {})
 {
-    QTest::newRow(name) << command << reply << status << reading;
+    QTest::newRow(name) << command << reply << status << reading << state;
 }
 
 // The RXD caption is built from the reply the way the monitor renders it.
@@ -106,9 +108,11 @@ void checkRow()
     QFETCH(QString, reply);
     QFETCH(QVariant, status);
     QFETCH(QVariant, reading);
+    QFETCH(QVariant, state);
     const Decoded d = decodeReply(command, DisplayForm(reply));
     QCOMPARE(asVariant(d.status), status);
     QCOMPARE(asVariant(d.readingValue), reading);
+    QCOMPARE(d.state ? QVariant(QString(stateRow(*d.state).name)) : QVariant(), state);
 }
 
 } // namespace
@@ -117,10 +121,10 @@ void TstDecode::tableCodes_data()
 {
     addColumns();
     for (const CodeCase& c : kCodeCases)
-        addRow(c.name, c.command, c.reply, QString(c.text));
-    addRow("STATUS code without CR yet", kStatus, "00", " Power ON");
-    addRow("STATUS code with more behind", kStatus, "0012\r", " Power ON");
-    addRow("MODE only first character counts", kMode, "12\r", " COMPUTER 1");
+        addRow(c.name, c.command, c.reply, QString(c.text), kKeeps, QString(c.state));
+    addRow("STATUS code without CR yet", kStatus, "00", " Power ON", kKeeps, "on");
+    addRow("STATUS code with more behind", kStatus, "0012\r", " Power ON", kKeeps, "on");
+    addRow("MODE only first character counts", kMode, "12\r", " COMPUTER 1", kKeeps, "pc1");
 }
 void TstDecode::tableCodes()
 {

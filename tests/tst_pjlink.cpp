@@ -1,6 +1,5 @@
 // The PJLink mapping, one row per request, and one client's conversation: authentication,
 // framing and the bounds that end a connection.
-#include "panel/command_table.h"
 #include "pjlink/pjlink_session.h"
 
 #include <QTest>
@@ -15,7 +14,6 @@ class TstPjlink : public QObject
     void powerStates_data();
     void powerStates();
     void muteIsTheLastSet();
-    void replyWindowsAreTheButtons();
     void conversation_data();
     void conversation();
 };
@@ -161,18 +159,6 @@ void TstPjlink::muteIsTheLastSet()
     QCOMPARE(state(), "%1AVMT=30\r");
     QCOMPARE(answerTo("%1AVMT 31", {kAck, "?\r"}, sent, d), "%1AVMT=ERR2\r");
     QCOMPARE(state(), "%1AVMT=11\r"); // No Show went on before the audio mute was refused
-}
-
-void TstPjlink::replyWindowsAreTheButtons()
-{
-    for (const PjlinkRow& row : pjlinkTable()) {
-        for (int i = 0; i < row.commandCount(); ++i) {
-            for (const CommandRow& button : commandTable()) {
-                if (qstrcmp(button.command, row.commands[size_t(i)]) != 0) continue;
-                if (button.hasIntervals()) QCOMPARE(row.replyWindowMs, button.replyWindowMs);
-            }
-        }
-    }
 }
 
 void TstPjlink::conversation_data()

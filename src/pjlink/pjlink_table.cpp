@@ -1,7 +1,7 @@
 #include "pjlink/pjlink_table.h"
 
+#include "panel/command_table.h"
 #include "status/decode.h"
-#include "status/display_form.h"
 
 #include <QStringView>
 #include <algorithm>
@@ -16,42 +16,44 @@ const QByteArray kUnavailable = "ERR3";
 const QByteArray kOutOfParameter = "ERR2";
 const QByteArray kFailure = "ERR4";
 
-// What the STATUS reply ("CR0") means to PJLink, one row per status line text. The warning
+using S = DecodedState;
+
+// What the power state the STATUS query decodes means to PJLink, one row per state. The warning
 // states go to the nearest power state: the first digit of the reply (0 on, 8 stand-by, 2
 // cooling) where it says one, stand-by where the lamp is off.
 struct PowerStateRow {
-    QStringView status; // as the panel's status line shows it
+    DecodedState state;
     const char* power;  // POWR ?
     const char* errors; // ERST ?: fan, lamp, temperature, cover, filter, other
 };
 
 // clang-format off
 constexpr PowerStateRow kPowerStates[] = {
-    // status line                                          POWR ?  ERST ?
-    {u" Power ON",                                          "1",    "000000"},
-    {u" Stand by",                                          "0",    "000000"},
-    {u" Count down",                                        "3",    "000000"},
-    {u" Cooling down",                                      "2",    "000000"},
-    {u" Power FAIL",                                        "ERR4", "000002"},
-    {u" TEMPERETURE WARNING & COOLING DOWN",                "2",    "002000"},
-    {u" TEMPERETURE WARNING (POWER ON)",                    "1",    "001000"},
-    {u" TEMPERETURE WARNING and RECOVERD",                  "0",    "001000"},
-    {u" NO KEY INPUT",                                      "1",    "000000"},
-    {u" LAMP OFF & TEMPERETURE WARNING by PWR MANAGEMENT",  "2",    "011000"},
-    {u" LAMP OFF by Power Management",                      "0",    "010000"},
+    // decoded state                    POWR ?  ERST ?
+    {S::PowerOn,                        "1",    "000000"},
+    {S::Standby,                        "0",    "000000"},
+    {S::CountDown,                      "3",    "000000"},
+    {S::Cooling,                        "2",    "000000"},
+    {S::PowerFail,                      "ERR4", "000002"},
+    {S::TemperatureWarningCooling,      "2",    "002000"},
+    {S::TemperatureWarningOn,           "1",    "001000"},
+    {S::TemperatureWarningRecovered,    "0",    "001000"},
+    {S::NoKeyInput,                     "1",    "000000"},
+    {S::LampOffTemperatureWarning,      "2",    "011000"},
+    {S::LampOff,                        "0",    "010000"},
 };
 
-// What the MODE reply ("CR1") means to PJLink.
+// What the input the MODE query decodes means to PJLink.
 struct InputRow {
-    QStringView status; // as the panel's status line shows it
-    const char* input;  // INPT ?
+    DecodedState state;
+    const char* input; // INPT ?
 };
 
 constexpr InputRow kInputStates[] = {
-    // status line                          INPT ?
-    {u" COMPUTER 1",                        "11"},
-    {u" COMPUTER 2 or DVI or WI or MCI",    "12"},
-    {u" VIDEO",                             "21"},
+    // decoded state    INPT ?
+    {S::Pc1,            "11"},
+    {S::Pc2,            "12"},
+    {S::Video,          "21"},
 };
 // clang-format on
 
@@ -77,17 +79,16 @@ constexpr MuteEffect kMuteEffects[] = {
 // PJLink lamp hours have at most five digits.
 constexpr qsizetype kMaxLampDigits = 5;
 
-// The status line the panel would show for this reply to `query`, as it decodes it.
-std::optional<QString> statusOf(const char* query, const QString& reply)
+// What the panel's decoding makes of the reply to the row's command `i`.
+std::optional<DecodedState> stateOf(const PjlinkRow& row, int i, const QString& reply)
 {
-    return decodeReply(QLatin1String(query) + u'\r', DisplayForm(reply)).status;
+    return decodeExchange(QLatin1String(row.commands[size_t(i)]) + u'\r', reply).state;
 }
 
-const PowerStateRow* powerStateOf(const QString& reply)
+const PowerStateRow* powerStateOf(const PjlinkRow& row, int i, const QString& reply)
 {
-    const std::optional<QString> status = statusOf("CR0", reply);
-    if (!status) return nullptr;
-    const auto it = std::ranges::find(kPowerStates, QStringView(*status), &PowerStateRow::status);
+    const std::optional<DecodedState> state = stateOf(row, i, reply);
+    const auto it = std::ranges::find(kPowerStates, state, &PowerStateRow::state);
     return it == std::end(kPowerStates) ? nullptr : &*it;
 }
 
@@ -105,36 +106,33 @@ QByteArray lastMute(const PjlinkRow&, PjlinkDevice& device, std::span<const QStr
     return "30";
 }
 
-QByteArray powerState(const PjlinkRow&, PjlinkDevice&, std::span<const QString> replies)
+QByteArray powerState(const PjlinkRow& row, PjlinkDevice&, std::span<const QString> replies)
 {
-    const PowerStateRow* state = powerStateOf(replies[0]);
+    const PowerStateRow* state = powerStateOf(row, 0, replies[0]);
     return state ? QByteArray(state->power) : kFailure;
 }
 
-QByteArray errorStatus(const PjlinkRow&, PjlinkDevice&, std::span<const QString> replies)
+QByteArray errorStatus(const PjlinkRow& row, PjlinkDevice&, std::span<const QString> replies)
 {
-    const PowerStateRow* state = powerStateOf(replies[0]);
+    const PowerStateRow* state = powerStateOf(row, 0, replies[0]);
     return state ? QByteArray(state->errors) : kFailure;
 }
 
-QByteArray selectedInput(const PjlinkRow&, PjlinkDevice&, std::span<const QString> replies)
+QByteArray selectedInput(const PjlinkRow& row, PjlinkDevice&, std::span<const QString> replies)
 {
-    const std::optional<QString> status = statusOf("CR1", replies[0]);
-    if (!status) return kFailure;
-    const auto it = std::ranges::find(kInputStates, QStringView(*status), &InputRow::status);
+    const auto it = std::ranges::find(kInputStates, stateOf(row, 0, replies[0]), &InputRow::state);
     return it == std::end(kInputStates) ? kFailure : QByteArray(it->input);
 }
 
-// Hours from the L-TIME reply ("CR3": digits and CR), and the lamp lit while the power
-// state is on.
-QByteArray lampHours(const PjlinkRow&, PjlinkDevice&, std::span<const QString> replies)
+// Hours from the L-TIME reply (digits and CR), and the lamp lit while the power state is on.
+QByteArray lampHours(const PjlinkRow& row, PjlinkDevice&, std::span<const QString> replies)
 {
     const QStringView digits = QStringView(replies[0]).chopped(1);
     const bool readable =
         !digits.isEmpty() && digits.size() <= kMaxLampDigits &&
         std::ranges::all_of(digits, [](QChar c) { return c >= u'0' && c <= u'9'; });
     if (!readable) return kFailure;
-    const PowerStateRow* state = powerStateOf(replies[1]);
+    const PowerStateRow* state = powerStateOf(row, 1, replies[1]);
     const bool lit = state && qstrcmp(state->power, "1") == 0;
     return QByteArray::number(digits.toInt()) + (lit ? " 1" : " 0");
 }
@@ -164,55 +162,91 @@ QByteArray classNumber(const PjlinkRow&, PjlinkDevice&, std::span<const QString>
     return "1";
 }
 
+struct RequestRow {
+    const char* body;
+    const char* param;
+    // The panel's buttons whose commands are sent, in this order; nullptr after the last.
+    std::array<const char*, kMaxPjlinkCommands> buttons;
+    PjlinkAnswer answer;
+};
+
 // clang-format off
-// One row per PJLink request, in the order of the PJLink command list. The reply windows are
-// those of the panel's buttons for the same commands (POWER OFF has none: 2000 ms here).
-constexpr PjlinkRow kRows[] = {
-    // request       projector commands    reply ms  answer
-    {"POWR", "1",    {"C00"},              5000,     acknowledged},
-    {"POWR", "0",    {"C02"},              2000,     acknowledged},
-    {"POWR", "?",    {"CR0"},              2000,     powerState},
-    {"INPT", "11",   {"C05"},              2000,     acknowledged},
-    {"INPT", "12",   {"C06"},              2000,     acknowledged},
-    {"INPT", "21",   {"C07"},              2000,     acknowledged},
-    {"INPT", "?",    {"CR1"},              2000,     selectedInput},
-    {"AVMT", "11",   {"C0D"},              500,      acknowledged},
-    {"AVMT", "10",   {"C0E"},              500,      acknowledged},
-    {"AVMT", "21",   {"C0B"},              500,      acknowledged},
-    {"AVMT", "20",   {"C0C"},              500,      acknowledged},
-    {"AVMT", "31",   {"C0D", "C0B"},       500,      acknowledged},
-    {"AVMT", "30",   {"C0E", "C0C"},       500,      acknowledged},
-    {"AVMT", "?",    {},                   0,        lastMute},
-    {"ERST", "?",    {"CR0"},              2000,     errorStatus},
-    {"LAMP", "?",    {"CR3", "CR0"},       2000,     lampHours},
-    {"INST", "?",    {},                   0,        inputList},
-    {"NAME", "?",    {},                   0,        projectorName},
-    {"INF1", "?",    {},                   0,        maker},
-    {"INF2", "?",    {},                   0,        model},
-    {"INFO", "?",    {},                   0,        otherInfo},
-    {"CLSS", "?",    {},                   0,        classNumber},
+// One row per PJLink request, in the order of the PJLink command list.
+constexpr RequestRow kRequests[] = {
+    // request       panel buttons               answer
+    {"POWR", "1",    {"Command17"},              acknowledged},
+    {"POWR", "0",    {"Command18"},              acknowledged},
+    {"POWR", "?",    {"Command44"},              powerState},
+    {"INPT", "11",   {"Command40"},              acknowledged},
+    {"INPT", "12",   {"Command63"},              acknowledged},
+    {"INPT", "21",   {"Command28"},              acknowledged},
+    {"INPT", "?",    {"Command45"},              selectedInput},
+    {"AVMT", "11",   {"Command21"},              acknowledged},
+    {"AVMT", "10",   {"Command22"},              acknowledged},
+    {"AVMT", "21",   {"Command19"},              acknowledged},
+    {"AVMT", "20",   {"Command20"},              acknowledged},
+    {"AVMT", "31",   {"Command21", "Command19"}, acknowledged},
+    {"AVMT", "30",   {"Command22", "Command20"}, acknowledged},
+    {"AVMT", "?",    {},                         lastMute},
+    {"ERST", "?",    {"Command44"},              errorStatus},
+    {"LAMP", "?",    {"Command46", "Command44"}, lampHours},
+    {"INST", "?",    {},                         inputList},
+    {"NAME", "?",    {},                         projectorName},
+    {"INF1", "?",    {},                         maker},
+    {"INF2", "?",    {},                         model},
+    {"INFO", "?",    {},                         otherInfo},
+    {"CLSS", "?",    {},                         classNumber},
 };
 // clang-format on
+
+// A button without a reply window of its own (POWER OFF) waits this long here.
+constexpr int kNoButtonWindowMs = 2000;
+
+// The requests with the commands and reply windows of their buttons, as the command table has
+// them: the longest window of the row's commands serves each of them.
+std::array<PjlinkRow, std::size(kRequests)> requestRows()
+{
+    std::array<PjlinkRow, std::size(kRequests)> rows{};
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const RequestRow& r = kRequests[i];
+        rows[i] = {r.body, r.param, {}, 0, r.answer};
+        for (size_t c = 0; c < r.buttons.size() && r.buttons[c]; ++c) {
+            const CommandRow* button = findCommandRow(QString::fromLatin1(r.buttons[c]));
+            if (!button) qFatal("PJLink %s %s: no button %s", r.body, r.param, r.buttons[c]);
+            rows[i].commands[c] = button->command;
+            rows[i].replyWindowMs =
+                std::max(rows[i].replyWindowMs,
+                         button->hasIntervals() ? button->replyWindowMs : kNoButtonWindowMs);
+        }
+    }
+    return rows;
+}
+
+const std::array<PjlinkRow, std::size(kRequests)>& rows()
+{
+    static const auto table = requestRows();
+    return table;
+}
 
 } // namespace
 
 std::span<const PjlinkRow> pjlinkTable()
 {
-    return kRows;
+    return rows();
 }
 
 const PjlinkRow* findPjlinkRow(QByteArrayView body, QByteArrayView param)
 {
-    const auto it = std::ranges::find_if(kRows, [&](const PjlinkRow& row) {
+    const auto it = std::ranges::find_if(rows(), [&](const PjlinkRow& row) {
         return body == QByteArrayView(row.body) && param == QByteArrayView(row.param);
     });
-    return it == std::end(kRows) ? nullptr : &*it;
+    return it == rows().end() ? nullptr : &*it;
 }
 
 bool isPjlinkBody(QByteArrayView body)
 {
     return std::ranges::any_of(
-        kRows, [&](const PjlinkRow& row) { return body == QByteArrayView(row.body); });
+        rows(), [&](const PjlinkRow& row) { return body == QByteArrayView(row.body); });
 }
 
 std::optional<QByteArray> pjlinkFailure(const PjlinkRow& row, const std::optional<QString>& reply)

@@ -1,7 +1,7 @@
 #pragma once
-// The PJLink class 1 requests this projector answers, each mapped onto its own serial commands,
-// and how the projector's replies become PJLink answers. Free of sockets and of the line: the
-// bridge sends a row's commands and hands their replies back here.
+// The PJLink class 1 requests this projector answers, each mapped onto the panel's buttons whose
+// commands it sends, and how what the panel decodes of the replies becomes PJLink answers. Free of
+// sockets and of the line: the bridge sends a row's commands and hands their replies back here.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -31,8 +31,9 @@ struct PjlinkRow {
     const char* body;  // four characters: "POWR"
     const char* param; // "1", or "?" for a query
     // The projector's commands without their CR, sent in this order; nullptr after the last.
+    // Taken from the panel's buttons for them, as is the reply window.
     std::array<const char*, kMaxPjlinkCommands> commands;
-    int replyWindowMs; // for each of them, as the panel's button for the command has it
+    int replyWindowMs; // for each of them
     PjlinkAnswer answer;
 
     bool isQuery() const { return param[0] == '?'; }

@@ -1,53 +1,53 @@
 #include "status/decode.h"
 
+#include "status/display_form.h"
 #include "status/number_reader.h"
 
 #include <QStringView>
 #include <algorithm>
-#include <span>
+#include <iterator>
 
 namespace
 {
 
-struct CodeRow {
-    QStringView prefix; // first characters of the RXD line
-    QStringView text;   // status line text
-};
+using S = DecodedState;
+using namespace Qt::StringLiterals;
 
 // clang-format off
-// STATUS, "CR0": power and warning state, from the first 4 characters.
-constexpr CodeRow kPowerStates[] = {
-    // prefix  text
-    {u" 0 0",  u" Power ON"},
-    {u" 8 0",  u" Stand by"},
-    {u" 4 0",  u" Count down"},
-    {u" 2 0",  u" Cooling down"},
-    {u" 1 0",  u" Power FAIL"},
-    {u" 2 8",  u" TEMPERETURE WARNING & COOLING DOWN"},
-    {u" 0 8",  u" TEMPERETURE WARNING (POWER ON)"},
-    {u" 8 8",  u" TEMPERETURE WARNING and RECOVERD"},
-    {u" 0 2",  u" NO KEY INPUT"},
-    {u" 2 4",  u" LAMP OFF & TEMPERETURE WARNING by PWR MANAGEMENT"},
-    {u" 0 4",  u" LAMP OFF by Power Management"},
-};
-
-// MODE, "CR1": selected input, from the first 2 characters (the first reply character).
-constexpr CodeRow kInputs[] = {
-    // prefix  text
-    {u" 1",    u" COMPUTER 1"},
-    {u" 2",    u" VIDEO"},
-    {u" 3",    u" COMPUTER 2 or DVI or WI or MCI"},
-};
-
-// SETTING, "CR4": picture reversal, from the first 4 characters.
-constexpr CodeRow kReversals[] = {
-    // prefix  text
-    {u" 1 1",  u" Normally"},
-    {u" 1 0",  u" Top/Bottom reversal"},
-    {u" 0 1",  u" Left/Right reversal"},
-    {u" 0 0",  u" Top/Bottom , Left/Right reversal"},
+constexpr StateRow kStates[] = {
+    // STATUS, "CR0": power and warning state, from the first 4 characters.
+    // command  prefix  state                          name                               text
+    {u"CR0\r", u" 0 0", S::PowerOn,                    "on"_L1,                            u" Power ON"},
+    {u"CR0\r", u" 8 0", S::Standby,                    "standby"_L1,                       u" Stand by"},
+    {u"CR0\r", u" 4 0", S::CountDown,                  "countdown"_L1,                     u" Count down"},
+    {u"CR0\r", u" 2 0", S::Cooling,                    "cooling"_L1,                       u" Cooling down"},
+    {u"CR0\r", u" 1 0", S::PowerFail,                  "power_fail"_L1,                    u" Power FAIL"},
+    {u"CR0\r", u" 2 8", S::TemperatureWarningCooling,  "temperature_warning_cooling"_L1,   u" TEMPERETURE WARNING & COOLING DOWN"},
+    {u"CR0\r", u" 0 8", S::TemperatureWarningOn,       "temperature_warning_on"_L1,        u" TEMPERETURE WARNING (POWER ON)"},
+    {u"CR0\r", u" 8 8", S::TemperatureWarningRecovered, "temperature_warning_recovered"_L1, u" TEMPERETURE WARNING and RECOVERD"},
+    {u"CR0\r", u" 0 2", S::NoKeyInput,                 "no_key_input"_L1,                  u" NO KEY INPUT"},
+    {u"CR0\r", u" 2 4", S::LampOffTemperatureWarning,  "lamp_off_temperature_warning"_L1,  u" LAMP OFF & TEMPERETURE WARNING by PWR MANAGEMENT"},
+    {u"CR0\r", u" 0 4", S::LampOff,                    "lamp_off"_L1,                      u" LAMP OFF by Power Management"},
+    // MODE, "CR1": selected input, from the first 2 characters (the first reply character).
+    {u"CR1\r", u" 1",   S::Pc1,                        "pc1"_L1,                           u" COMPUTER 1"},
+    {u"CR1\r", u" 2",   S::Video,                      "video"_L1,                         u" VIDEO"},
+    {u"CR1\r", u" 3",   S::Pc2,                        "pc2"_L1,                           u" COMPUTER 2 or DVI or WI or MCI"},
+    // SETTING, "CR4": picture reversal, from the first 4 characters.
+    {u"CR4\r", u" 1 1", S::Normal,                     "normal"_L1,                        u" Normally"},
+    {u"CR4\r", u" 1 0", S::TopBottom,                  "top_bottom"_L1,                    u" Top/Bottom reversal"},
+    {u"CR4\r", u" 0 1", S::LeftRight,                  "left_right"_L1,                    u" Left/Right reversal"},
+    {u"CR4\r", u" 0 0", S::TopBottomLeftRight,         "top_bottom_left_right"_L1,         u" Top/Bottom , Left/Right reversal"},
 };
 // clang-format on
+
+// The rows are in the order of the states, so a state finds its row by number.
+constexpr bool inStateOrder()
+{
+    for (size_t i = 0; i < std::size(kStates); ++i)
+        if (size_t(kStates[i].state) != i) return false;
+    return true;
+}
+static_assert(inStateOrder());
 
 // Air pressure from the sensor reading v: the five-fold must fit 16 bits.
 constexpr qint16 kMaxPressureReading = 6553;
@@ -61,26 +61,27 @@ constexpr qsizetype kLampHoursLength = 8;
 
 const QString kHourUse = QStringLiteral(" Hour Use");
 
-Decoded matchCode(std::span<const CodeRow> table, qsizetype prefixLength, const QString& rxd)
+// The state whose row is for `command` and whose prefix the line starts with.
+Decoded matchState(QStringView command, const QString& rxd)
 {
-    const QStringView prefix = QStringView(rxd).left(prefixLength);
-    for (const CodeRow& row : table) {
-        if (prefix == row.prefix) return {row.text.toString(), std::nullopt};
+    for (const StateRow& row : kStates) {
+        if (row.command == command && QStringView(rxd).startsWith(row.prefix))
+            return {row.text.toString(), std::nullopt, row.state};
     }
     return {};
 }
 
 Decoded powerState(const QString& rxd)
 {
-    return matchCode(kPowerStates, 4, rxd);
+    return matchState(u"CR0\r", rxd);
 }
 Decoded selectedInput(const QString& rxd)
 {
-    return matchCode(kInputs, 2, rxd);
+    return matchState(u"CR1\r", rxd);
 }
 Decoded pictureReversal(const QString& rxd)
 {
-    return matchCode(kReversals, 4, rxd);
+    return matchState(u"CR4\r", rxd);
 }
 
 Decoded lampHours(const QString& rxd)
@@ -175,4 +176,19 @@ Decoded decodeReply(const QString& lastCommand, const QString& rxdCaption)
         if (lastCommand == branch.command) return branch.decode(rxdCaption);
     }
     return {};
+}
+
+Decoded decodeExchange(const QString& sent, QStringView reply)
+{
+    return decodeReply(sent, DisplayForm(reply));
+}
+
+std::span<const StateRow> stateRows()
+{
+    return kStates;
+}
+
+const StateRow& stateRow(DecodedState state)
+{
+    return kStates[size_t(state)];
 }
