@@ -147,23 +147,24 @@ void TestSend::namedQueriesAsJson_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QJsonValue>("reading");
+    QTest::addColumn<QJsonValue>("state");
     const QJsonValue none(QJsonValue::Null);
     QTest::newRow("status") << "status"
                             << "CR0"
-                            << " Stand by" << none;
+                            << " Stand by" << none << QJsonValue("standby");
     QTest::newRow("hours") << "hours"
                            << "CR PROJH"
-                           << "1234 Hour Use" << QJsonValue(1234);
+                           << "1234 Hour Use" << QJsonValue(1234) << none;
     QTest::newRow("pressure") << "pressure"
                               << "CR PRESSURE"
-                              << "650 hPa" << QJsonValue(650);
+                              << "650 hPa" << QJsonValue(650) << none;
     QTest::newRow("temperatures") << "temperatures"
                                   << "CR6"
                                   << "  S1= + 2 5 . 0 C  ,   S2=  3 1 . 5 C , S3= + 4 0 . 2 C"
-                                  << QJsonValue(QJsonArray{25, 31.5, 40.2});
+                                  << QJsonValue(QJsonArray{25, 31.5, 40.2}) << none;
     QTest::newRow("lamp hours") << "lamp-hours"
                                 << "CR3"
-                                << " 0 1 2 3 Hour Use" << QJsonValue(123);
+                                << " 0 1 2 3 Hour Use" << QJsonValue(123) << none;
 }
 
 void TestSend::namedQueriesAsJson()
@@ -172,6 +173,7 @@ void TestSend::namedQueriesAsJson()
     QFETCH(QString, command);
     QFETCH(QString, status);
     QFETCH(QJsonValue, reading);
+    QFETCH(QJsonValue, state);
     SimProcess sim({});
     const Run r = runProgram({"--query", name, "--json", "--com1", sim.device()});
     QCOMPARE(r.exitCode, 0);
@@ -185,6 +187,7 @@ void TestSend::namedQueriesAsJson()
     QCOMPARE(o.value(QStringLiteral("reply_hex")).toString(), reply.toLatin1().toHex());
     QCOMPARE(o.value(QStringLiteral("status")).toString(), status);
     QCOMPARE(o.value(QStringLiteral("reading")), reading);
+    QCOMPARE(o.value(QStringLiteral("state")), state);
     QCOMPARE(o.value(QStringLiteral("timed_out")), QJsonValue(false));
     QVERIFY(o.value(QStringLiteral("ms")).isDouble());
 }

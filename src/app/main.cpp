@@ -60,8 +60,13 @@ int main(int argc, char** argv)
     }
     if (!options.sends.isEmpty()) {
         QCoreApplication app(argc, argv);
-        return runScript({options.com1, options.com2, options.port, options.settings,
-                          options.timeoutMs, options.json, options.sends});
+        return runScript({.com1 = options.com1,
+                          .com2 = options.com2,
+                          .port = options.port,
+                          .settings = options.settings,
+                          .timeoutMs = options.timeoutMs,
+                          .json = options.json,
+                          .sends = options.sends});
     }
     // Tried before the server starts or the window is loaded, so that a log that cannot be
     // written stops the start; each opens it again for itself.
@@ -71,9 +76,14 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         // The port is closed and its lock and the hand-over socket removed on the way out.
         onTerminationSignals(&app, [] { QCoreApplication::quit(); });
-        return runServe({options.com1, options.com2, options.port, options.settings,
-                         options.logPath, options.pjlink, options.pjlinkPasswordFile,
-                         options.name});
+        return runServe({.com1 = options.com1,
+                         .com2 = options.com2,
+                         .port = options.port,
+                         .settings = options.settings,
+                         .logPath = options.logPath,
+                         .pjlinkAddress = options.pjlink,
+                         .pjlinkPasswordFile = options.pjlinkPasswordFile,
+                         .name = options.name});
     }
     if (!displayAvailable()) {
         std::fputs("zeva-control: no display available (set DISPLAY, run under xvfb-run, or set "

@@ -298,7 +298,7 @@ QString usageLines(Section section)
 QString defaultDevice(int port)
 {
     const DefaultDevices d = defaultDevices();
-    return port == 1 ? d.com1 : d.com2;
+    return portDevice(port, d.com1, d.com2);
 }
 
 Options parseOptions(const QStringList& args, const QString& devDirectory,

@@ -1,7 +1,8 @@
 #pragma once
 // The command line: which devices stand behind COM1 and COM2, a listing of the ports there are,
-// commands to send from a script, or the file the window logs its history to. The devices the
-// Ports dialog kept stand behind COM1 and COM2 where the command line names none.
+// commands to send from a script and how, the server mode and PJLink (in the server or beside
+// the window), and the file the exchange history is logged to. The devices the Ports dialog
+// kept stand behind COM1 and COM2 where the command line names none.
 #include "link/line_settings.h"
 #include "ports/port_choice_settings.h"
 

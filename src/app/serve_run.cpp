@@ -7,7 +7,6 @@
 #include "history/history_log.h"
 #include "pjlink/pjlink_server.h"
 #include "script/script_exchange.h"
-#include "status/decode.h"
 #include "status/display_form.h"
 
 #include <QCoreApplication>
@@ -47,9 +46,7 @@ class RecordedLine : public ExchangeLine
     void record(ExchangeOutcome outcome, const QString& reply)
     {
         if (!reply.isEmpty()) history_.addRx(reply, true);
-        const Decoded decoded = decodeReply(command_, DisplayForm(reply));
-        if (outcome == ExchangeOutcome::Replied && decoded.status)
-            history_.addStatus(*decoded.status);
+        if (outcome == ExchangeOutcome::Replied) history_.addDecoded(command_, reply);
         if (outcome != ExchangeOutcome::Replied) history_.addTimeOut(kTimeOutMark);
     }
 
@@ -86,9 +83,7 @@ Server::Server(const ServeJob& job) : job_(job)
 
 QString Server::portText() const
 {
-    return QStringLiteral("COM%1 %2 %3")
-        .arg(job_.port)
-        .arg(job_.port == 1 ? job_.com1 : job_.com2, job_.settings);
+    return QStringLiteral("COM%1 %2 %3").arg(job_.port).arg(job_.device(), job_.settings);
 }
 
 void Server::watchLine()
@@ -127,15 +122,14 @@ int Server::run()
         return kExitCannotOpen;
     }
     history_.addPortOpened(portText());
-    if (!handover_.listen(job_.port == 1 ? job_.com1 : job_.com2))
+    if (!handover_.listen(job_.device()))
         tell(QStringLiteral("no private folder for the hand-over socket: scripts cannot hand "
                             "their commands to this server"));
     if (!job_.pjlinkAddress.isEmpty()) {
-        const PjlinkStart pjlink =
-            startPjlink(queue_,
-                        {job_.pjlinkAddress, job_.pjlinkPasswordFile,
-                         pjlinkName(job_.name, job_.port == 1 ? job_.com1 : job_.com2)},
-                        &queue_);
+        const PjlinkStart pjlink = startPjlink(
+            queue_,
+            {job_.pjlinkAddress, job_.pjlinkPasswordFile, pjlinkName(job_.name, job_.device())},
+            &queue_);
         if (!pjlink.server) {
             tell(pjlink.error);
             return 1;

@@ -3,6 +3,8 @@
 // --send, --query and --power hand their commands to it) and, when asked, PJLink on TCP. Every
 // exchange is a row of the history, with its sender, and a line of the log when there is one.
 // Needs a QCoreApplication; runs until the application quits.
+#include "link/device_address.h"
+
 #include <QString>
 
 struct ServeJob {
@@ -14,6 +16,8 @@ struct ServeJob {
     QString pjlinkAddress;      // "[ADDR:]PORT"; empty: no PJLink
     QString pjlinkPasswordFile; // empty: no authentication
     QString name;               // NAME ?; empty: the device's name
+
+    const QString& device() const { return portDevice(port, com1, com2); }
 };
 
 // The exit status: 0 once the application quits, 4 when the port cannot be opened, 1 when

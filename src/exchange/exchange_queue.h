@@ -53,8 +53,6 @@ class ExchangeQueue : public QObject
     // called.
     void cancel(quint64 id);
 
-    // Requests waiting, the one in flight not counted.
-    qsizetype waiting() const { return queue_.size(); }
     bool inFlight() const { return active_.id != 0; }
 
   Q_SIGNALS:

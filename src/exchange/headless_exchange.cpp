@@ -26,11 +26,6 @@ CommError HeadlessExchange::open(const QString& com1, const QString& com2, int p
     return comm_.setPortOpen(true);
 }
 
-void HeadlessExchange::close()
-{
-    (void)comm_.setPortOpen(false);
-}
-
 void HeadlessExchange::start(const QString& command, int replyWindowMs)
 {
     (void)comm_.Input(); // what is left of an earlier reply belongs to nobody

@@ -16,7 +16,6 @@ class HeadlessExchange : public ExchangeLine
 
     // COM1 and COM2 as the window has them, which of them, and its settings ("9600,N,8,1").
     CommError open(const QString& com1, const QString& com2, int port, const QString& settings);
-    void close();
     // A lost line is reopened by itself only when asked: a script has nobody to wait for it.
     void setReopensLostLine(bool reopens) { comm_.setReopensLostLine(reopens); }
 

@@ -157,6 +157,13 @@ void ExchangeHistory::addStatus(QStringView status)
     addMessage(EntryKind::Status, status, rxExchange_);
 }
 
+Decoded ExchangeHistory::addDecoded(const QString& sent, QStringView reply)
+{
+    Decoded decoded = decodeExchange(sent, reply);
+    if (decoded.status) addStatus(*decoded.status);
+    return decoded;
+}
+
 void ExchangeHistory::addTimeOut(QStringView mark)
 {
     addMessage(EntryKind::TimeOut, mark, exchange_);

@@ -3,6 +3,8 @@
 // decoded, a time-out, a port event) kept in order with its wall-clock time. The newest entries
 // live in a ring of fixed capacity and their characters in one byte ring, both reserved once, so
 // that adding an entry allocates nothing and the memory stays bounded however long the panel runs.
+#include "status/decode.h"
+
 #include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QObject>
@@ -62,6 +64,9 @@ class ExchangeHistory : public QObject
     void setNextSource(QStringView source);
     void addRx(QStringView piece, bool inReplyWindow);
     void addStatus(QStringView status);
+    // The reply to `sent` (the command as sent, CR included) as far as it came: the status the
+    // decoding makes of it, when it makes one. Returns what the decoding found.
+    Decoded addDecoded(const QString& sent, QStringView reply);
     void addTimeOut(QStringView mark);
     // The command just added could not be written to the line.
     void addNotSent(QStringView reason);

@@ -23,6 +23,12 @@ struct DeviceAddressResult {
 
 DeviceAddressResult parseDeviceAddress(const QString& text);
 
+// The device behind COM`port`: com1 for 1, com2 for 2.
+inline const QString& portDevice(int port, const QString& com1, const QString& com2)
+{
+    return port == 1 ? com1 : com2;
+}
+
 // The device as every part names it: a symlink such as /dev/serial/by-id/... reads as its target.
 QString canonicalDevice(const QString& device);
 

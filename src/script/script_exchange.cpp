@@ -11,13 +11,19 @@ namespace
 
 const QString kRefused = QStringLiteral("?\r");
 
-// The decoding reads the RXD line's rendering of the reply, as in the window.
 Decoded decodeResult(const ExchangeResult& r)
 {
-    return decodeReply(r.command + QLatin1Char('\r'), DisplayForm(r.reply));
+    return decodeExchange(r.command + QLatin1Char('\r'), r.answer.reply);
 }
 
-QByteArray jsonString(const QString& text)
+// No reply came in time, or the line could not carry the command; an operator's interruption
+// is told apart.
+bool timedOut(const ExchangeAnswer& a)
+{
+    return a.outcome == ExchangeOutcome::TimedOut || a.outcome == ExchangeOutcome::NotOpen;
+}
+
+QByteArray jsonString(QStringView text)
 {
     QByteArray out = "\"";
     for (const QChar c : text) {
@@ -58,9 +64,9 @@ QByteArray jsonNumber(QStringView field)
 // when none of them is a number (a refusal). Other queries: the window's ReadingValue.
 QByteArray jsonReading(const ExchangeResult& r, const Decoded& d)
 {
-    if (r.command == QLatin1String("CR3")) return jsonNumber(replyText(r.reply));
+    if (r.command == QLatin1String("CR3")) return jsonNumber(replyText(r.answer.reply));
     if (r.command == QLatin1String("CR6")) {
-        const QList<QStringView> fields = replyText(r.reply).split(u' ', Qt::SkipEmptyParts);
+        const QList<QStringView> fields = replyText(r.answer.reply).split(u' ', Qt::SkipEmptyParts);
         QByteArrayList numbers;
         for (qsizetype i = 0; i < 3; ++i)
             numbers << jsonNumber(i < fields.size() ? fields.at(i) : QStringView());
@@ -72,19 +78,13 @@ QByteArray jsonReading(const ExchangeResult& r, const Decoded& d)
 
 } // namespace
 
-ExchangeResult resultOf(const QString& command, const ExchangeAnswer& a)
-{
-    ExchangeResult r{command, a.reply, a.outcome != ExchangeOutcome::Replied, a.ms};
-    r.interrupted = a.outcome == ExchangeOutcome::Interrupted;
-    if (r.interrupted) r.timedOut = false;
-    return r;
-}
-
 QString formatLine(const ExchangeResult& r)
 {
+    const ExchangeAnswer& a = r.answer;
     QString line =
         r.command + QLatin1Char('\t') +
-        ((r.timedOut || r.interrupted) && r.reply.isEmpty() ? kTimeOutMark : DisplayForm(r.reply));
+        (a.outcome != ExchangeOutcome::Replied && a.reply.isEmpty() ? kTimeOutMark
+                                                                    : DisplayForm(a.reply));
     if (const Decoded d = decodeResult(r); d.status) line += QLatin1Char('\t') + *d.status;
     return line;
 }
@@ -92,17 +92,20 @@ QString formatLine(const ExchangeResult& r)
 QByteArray formatJson(const ExchangeResult& r)
 {
     const Decoded d = decodeResult(r);
-    return "{\"command\":" + jsonString(r.command) + ",\"reply\":" + jsonString(r.reply) +
-           ",\"reply_hex\":\"" + r.reply.toLatin1().toHex() +
+    const ExchangeAnswer& a = r.answer;
+    return "{\"command\":" + jsonString(r.command) + ",\"reply\":" + jsonString(a.reply) +
+           ",\"reply_hex\":\"" + a.reply.toLatin1().toHex() +
            "\",\"status\":" + (d.status ? jsonString(*d.status) : QByteArray("null")) +
+           ",\"state\":" +
+           (d.state ? jsonString(QString(stateRow(*d.state).name)) : QByteArray("null")) +
            ",\"reading\":" + jsonReading(r, d) +
-           ",\"timed_out\":" + (r.timedOut ? "true" : "false") +
-           ",\"ms\":" + QByteArray::number(r.ms) + '}';
+           ",\"timed_out\":" + (timedOut(a) ? "true" : "false") +
+           ",\"ms\":" + QByteArray::number(a.ms) + '}';
 }
 
 ScriptExit exitStatusOf(const ExchangeResult& r)
 {
-    if (r.interrupted) return kExitInterrupted;
-    if (r.timedOut) return kExitTimedOut;
-    return r.reply == kRefused ? kExitRefused : kExitReplied;
+    if (r.answer.outcome == ExchangeOutcome::Interrupted) return kExitInterrupted;
+    if (timedOut(r.answer)) return kExitTimedOut;
+    return r.answer.reply == kRefused ? kExitRefused : kExitReplied;
 }

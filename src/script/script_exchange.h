@@ -15,20 +15,16 @@ enum ScriptExit : int {
     kExitInterrupted = 5, // the panel's operator sent a command while one of ours was out
 };
 
+// A command of the script and what came of it, from the queue or from a panel alike. A reply
+// is one character per byte; a line that could not carry the command counts as timed out.
 struct ExchangeResult {
-    QString command;          // as given, without its CR
-    QString reply;            // one character per byte, up to its first CR or what came in time
-    bool timedOut = false;    // no CR came before the time-out
-    qint64 ms = 0;            // from the command's last byte written to the reply's CR
-    bool interrupted = false; // handed over, and ended by an operator's command at the panel
+    QString command; // as given, without its CR
+    ExchangeAnswer answer;
 };
 
-// What an answer from the queue or a panel means for the command that asked.
-ExchangeResult resultOf(const QString& command, const ExchangeAnswer& answer);
-
-// "CR0<TAB> 0 0 CR <TAB> Power ON": the command, the reply as the RXD line shows it (the
-// time-out mark when nothing came) and the decoded status when there is one.
+// "CR0<TAB> 0 0 CR <TAB>" and the status line's text: the command, the reply as the RXD line
+// shows it (the time-out mark when nothing came) and the decoded status when there is one.
 QString formatLine(const ExchangeResult& r);
-// {"command":"CR0","reply":"00\r","reply_hex":"30300d","status":" Power ON","reading":null,...}
+// {"command":"CR0","reply":"00\r","reply_hex":"30300d","status":...,"state":"on",...}
 QByteArray formatJson(const ExchangeResult& r);
 ScriptExit exitStatusOf(const ExchangeResult& r);

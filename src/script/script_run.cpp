@@ -3,7 +3,6 @@
 #include "exchange/exchange_queue.h"
 #include "exchange/headless_exchange.h"
 #include "handover/handover_client.h"
-#include "link/device_address.h"
 #include "script/script_exchange.h"
 
 #include <QCoreApplication>
@@ -34,7 +33,7 @@ class DirectRoad
     }
     CommError open(const ScriptJob& job)
     {
-        const DeviceAddressResult a = parseDeviceAddress(job.port == 1 ? job.com1 : job.com2);
+        const DeviceAddressResult a = parseDeviceAddress(job.device());
         network_ = a.address && a.address->isNetwork();
         return line_.open(job.com1, job.com2, job.port, job.settings);
     }
@@ -68,11 +67,11 @@ class DirectRoad
 
 ExchangeResult DirectRoad::exchange(const QString& command, int timeoutMs)
 {
-    ExchangeResult r{command, {}, true, 0};
+    ExchangeResult r{command, {ExchangeOutcome::NotOpen, {}, 0}};
     if (lost_) return r;
     QEventLoop loop;
     queue_.submit(command, timeoutMs, QStringLiteral("script"), [&](const ExchangeAnswer& a) {
-        r = resultOf(command, a);
+        r.answer = a;
         loop.quit();
     });
     loop.exec(); // the answer never comes inside submit(), so it cannot be missed
@@ -91,14 +90,14 @@ void print(const ExchangeResult& r, bool json)
 int runScript(const ScriptJob& job)
 {
     HandoverClient panel;
-    bool viaPanel = panel.connectTo(job.port == 1 ? job.com1 : job.com2);
+    bool viaPanel = panel.connectTo(job.device());
     std::unique_ptr<DirectRoad> direct;
     int status = kExitReplied;
     for (const QString& command : job.sends) {
         std::optional<ExchangeResult> r;
         if (viaPanel) {
             if (const std::optional<ExchangeAnswer> a = panel.exchange(command, job.timeoutMs))
-                r = resultOf(command, *a);
+                r = ExchangeResult{command, *a};
             viaPanel = r.has_value() && panel.connected(); // else on our own from here
         }
         if (!r) {

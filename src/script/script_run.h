@@ -2,6 +2,8 @@
 // The scripted road: sends the commands of the command line in order, through a running panel
 // when one holds the device, else through the serial layer directly; prints one line per
 // command and returns the exit status (see ScriptExit). Needs a QCoreApplication, no window.
+#include "link/device_address.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +16,8 @@ struct ScriptJob {
     int timeoutMs = 0;
     bool json = false;
     QStringList sends; // command texts without their CR, in order
+
+    const QString& device() const { return portDevice(port, com1, com2); }
 };
 
 int runScript(const ScriptJob& job);

@@ -1,6 +1,5 @@
 // The command transaction and the line monitor: out through Hyouji mode 1, in through
 // MSComm1_OnComm and Hyouji mode 2; Timer2 ends the reply window, Timer4 empties the monitor.
-#include "status/decode.h"
 #include "status/display_form.h"
 #include "window/form1.h"
 
@@ -50,9 +49,8 @@ void Form1::Hyouji(const QString& text, int mode)
     Label12->setText(DisplayForm(text));
     if (replyCutOff_) return;
     const QStringView reply = QStringView(text).mid(qMin(replyStart_, text.size()));
-    const Decoded decoded = decodeReply(LastCommand, DisplayForm(reply));
+    const Decoded decoded = history.addDecoded(LastCommand, reply);
     if (decoded.status) Label25->setText(*decoded.status);
-    if (decoded.status) history.addStatus(*decoded.status);
     if (decoded.readingValue) ReadingValue = *decoded.readingValue;
 }
 
