@@ -105,6 +105,7 @@ void TestExchangeQueue::rules()
         if (step == u"end") queue.reset();
         if (step == u"silent") QTRY_VERIFY(!trace.last().startsWith(u"silent"));
         // Until the queue can do nothing more before the next step.
+        QCoreApplication::processEvents();
         QTRY_VERIFY(!queue || line.busy() || queue->inFlight() || open.isEmpty());
     }
     QTEST(trace.join(u' '), "trace");
