@@ -68,7 +68,7 @@ void TestExchangeQueue::rules_data()
     row("a press interrupts", "+A +B press idle r:2",
         "+A >A +B press A=interrupted idle >B r:2 B=2");
     row("cancelled queued: never sent", "+A +B -B r:1", "+A >A +B -B r:1 A=1");
-    row("abandoned behind the operator", "busy +A -A idle", "busy +A -A idle");
+    row("abandoned behind the operator", "busy +A -A idle +B", "busy +A -A idle +B >B");
     row("cancelled in flight: no answer", "+A +B -A r:1 r:2", "+A >A +B -A r:1 >B r:2 B=2");
     row("one answer per request", "+A r:1 r:2 t", "+A >A r:1 A=1 r:2 t");
     row("closed line", "closed +A +B", "closed +A A=notopen +B B=notopen");
