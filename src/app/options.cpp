@@ -198,10 +198,12 @@ constexpr OptionRow kOptionRows[] = {
          "wait at most MS milliseconds for each reply (default %3)"},
     {"--json",       nullptr, nullptr,      nullptr,         false, Section::Script, true,  nullptr,    &Options::json,
          "print one JSON object per command instead: command, reply,\n"
-         "reply_hex, status, reading, timed_out, ms; reading is the\n"
-         "number of hours, pressure and lamp-hours, an array of the\n"
-         "three temperatures (null where one is not a number), or\n"
-         "null when the reply gave none"},
+         "reply_hex, status, state, reading, timed_out, ms; state is\n"
+         "the plain name of the status, input or setting (\"on\",\n"
+         "\"pc1\"... as the manual lists them); reading is the number\n"
+         "of hours, pressure and lamp-hours, an array of the three\n"
+         "temperatures (null where one is not a number), or null when\n"
+         "the reply gave none"},
     {"--serve",      nullptr, nullptr,      nullptr,         false, Section::Serve,  false, nullptr,    &Options::serve,
          "no window: hold the port open (--port and --speed as for\n"
          "scripts) and serve it to scripts and, with --pjlink, PJLink"},
