@@ -1,5 +1,6 @@
 // What COM1 and COM2 stand for: the Ports dialog beside the designed window, the choice kept
 // for the next start, and the port in use reopened on its new device.
+#include "link/device_address.h"
 #include "ports/list_ports.h"
 #include "ports/port_choice_settings.h"
 #include "window/form1.h"
@@ -57,7 +58,7 @@ void Form1::keepPortChoice(const PortChoice& before, const PortChoice& after)
 void Form1::setPortDevices(const QString& com1, const QString& com2)
 {
     const int inUse = MSComm1.CommPort();
-    const bool moved = MSComm1.devicePath(inUse) != (inUse == 1 ? com1 : com2);
+    const bool moved = MSComm1.devicePath(inUse) != portDevice(inUse, com1, com2);
     MSComm1.setDevices(com1, com2);
     Option1->setToolTip(com1);
     Option2->setToolTip(com2);
