@@ -61,7 +61,8 @@ constexpr qsizetype kLampHoursLength = 8;
 
 const QString kHourUse = QStringLiteral(" Hour Use");
 
-// The state whose row is for `command` and whose prefix the line starts with.
+// The state whose row is for `command` and whose prefix the line starts with; nothing for a
+// command without states.
 Decoded matchState(QStringView command, const QString& rxd)
 {
     for (const StateRow& row : kStates) {
@@ -69,19 +70,6 @@ Decoded matchState(QStringView command, const QString& rxd)
             return {row.text.toString(), std::nullopt, row.state};
     }
     return {};
-}
-
-Decoded powerState(const QString& rxd)
-{
-    return matchState(u"CR0\r", rxd);
-}
-Decoded selectedInput(const QString& rxd)
-{
-    return matchState(u"CR1\r", rxd);
-}
-Decoded pictureReversal(const QString& rxd)
-{
-    return matchState(u"CR4\r", rxd);
 }
 
 Decoded lampHours(const QString& rxd)
@@ -155,12 +143,9 @@ struct QueryBranch {
 };
 
 // clang-format off
-// In the order the queries are tested.
+// The queries whose answers are no fixed set (those are the state rows).
 constexpr QueryBranch kBranches[] = {
     // command            decoding
-    {u"CR0\r",            powerState},
-    {u"CR1\r",            selectedInput},
-    {u"CR4\r",            pictureReversal},
     {u"CR PROJH\r",       projectorHours},
     {u"CR PRESSURE\r",    airPressure},
     {u"CR3\r",            lampHours},
@@ -175,7 +160,7 @@ Decoded decodeReply(const QString& lastCommand, const QString& rxdCaption)
     for (const QueryBranch& branch : kBranches) {
         if (lastCommand == branch.command) return branch.decode(rxdCaption);
     }
-    return {};
+    return matchState(lastCommand, rxdCaption);
 }
 
 Decoded decodeExchange(const QString& sent, QStringView reply)
