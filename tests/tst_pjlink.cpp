@@ -182,6 +182,7 @@ void TstPjlink::conversation_data()
     row("right digest", pw, digest + "%1POWR ?\r%1INPT ?\r", "RR");
     row("digest in capitals", pw, digest.toUpper() + "%1POWR ?\r", "R");
     row("digest alone", pw, digest + "\r%1POWR ?\r", "NR");
+    row("digest repeated", pw, digest + "%1POWR ?\r" + digest + "%1INPT ?\r", "RR");
     row("wrong digest", pw, QByteArray(32, '0') + "%1POWR ?\r%1INPT ?\r", "A");
     row("no digest", pw, "%1POWR ?\r", "A");
     row("short digest", pw, digest.left(31) + "\r", "A");

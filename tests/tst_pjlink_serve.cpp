@@ -12,10 +12,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
 
 class TstPjlinkServe : public QObject
 {
@@ -30,6 +33,8 @@ class TstPjlinkServe : public QObject
     void windowServesPjlink();
     void connectionBounds_data();
     void connectionBounds();
+    void lineFeedsHoldNothing();
+    void acceptsAgainAfterRunningOut();
 };
 
 namespace
@@ -91,6 +96,13 @@ QByteArray readLine(QTcpSocket& client)
         return line.endsWith('\r');
     });
     return line;
+}
+
+bool noted(const QSignalSpy& spy, const QString& source, const QString& what)
+{
+    return std::any_of(spy.cbegin(), spy.cend(), [&](const QList<QVariant>& args) {
+        return args[0].toString() == source && args[1].toString().startsWith(what);
+    });
 }
 
 bool haveClient()
@@ -266,6 +278,8 @@ void TstPjlinkServe::connectionBounds()
     ExchangeQueue queue(line);
     PjlinkServer server(queue, {"n", "i"}, {});
     server.setIdleMs(300);
+    server.setLoginMs(300);
+    server.setMaxPerAddress(PjlinkServer::kMaxClients); // every client comes from one address
     QVERIFY(!server.listen({QHostAddress::LocalHost, 0}));
     std::vector<std::unique_ptr<QTcpSocket>> clients;
     for (int i = 0; i <= others; ++i) {
@@ -283,6 +297,65 @@ void TstPjlinkServe::connectionBounds()
     else
         QVERIFY(waitUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }));
     QCOMPARE(server.clientCount(), qMin(others + (answer.isEmpty() ? 0 : 1), 16));
+}
+
+// Clients that send only line feeds hold no place past the login deadline, and no more of them
+// than the per-address share: a client after them gets in.
+void TstPjlinkServe::lineFeedsHoldNothing()
+{
+    HeadlessExchange line;
+    ExchangeQueue queue(line);
+    PjlinkServer server(queue, {"n", "i"}, {});
+    server.setLoginMs(500);
+    QSignalSpy spy(&server, &PjlinkServer::noted);
+    QVERIFY(!server.listen({QHostAddress::LocalHost, 0}));
+    std::vector<std::unique_ptr<QTcpSocket>> holders;
+    for (int i = 0; i <= PjlinkServer::kMaxPerAddress; ++i) {
+        holders.push_back(std::make_unique<QTcpSocket>());
+        holders.back()->connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(holders.back()->waitForConnected(2000));
+    }
+    QVERIFY(
+        waitUntil([&] { return holders.back()->state() == QAbstractSocket::UnconnectedState; }));
+    holders.pop_back();
+    QVERIFY(noted(spy, "pjlink 127.0.0.1", "refused: 4 clients from this address"));
+    QTimer feed; // a line feed each tenth of the deadline
+    connect(&feed, &QTimer::timeout, [&] {
+        for (auto& h : holders)
+            h->write("\n");
+    });
+    feed.start(50);
+    QVERIFY(waitUntil([&] { return server.clientCount() == 0; }));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server.port());
+    QCOMPARE(readLine(client), QByteArray("PJLINK 0\r"));
+    client.write("%1CLSS ?\r");
+    QCOMPARE(readLine(client), QByteArray("%1CLSS=1\r"));
+}
+
+// Out of descriptors, the listener waits and accepts again once there are some.
+void TstPjlinkServe::acceptsAgainAfterRunningOut()
+{
+    HeadlessExchange line;
+    ExchangeQueue queue(line);
+    PjlinkServer server(queue, {"n", "i"}, {});
+    QSignalSpy spy(&server, &PjlinkServer::noted);
+    QVERIFY(!server.listen({QHostAddress::LocalHost, 0}));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server.port());
+    QVERIFY(client.waitForConnected(2000));
+    rlimit was{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &was), 0);
+    const int lowestFree = ::dup(0); // every descriptor below it is taken
+    ::close(lowestFree);
+    rlimit low = was;
+    low.rlim_cur = rlim_t(lowestFree);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const bool failed = waitUntil([&] { return noted(spy, "pjlink", "cannot accept"); });
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &was), 0);
+    QVERIFY(failed);
+    QCOMPARE(readLine(client), QByteArray("PJLINK 0\r"));
+    QVERIFY(noted(spy, "pjlink", "accepting connections again"));
 }
 
 QTEST_MAIN(TstPjlinkServe)

@@ -64,6 +64,7 @@ class Server
   private:
     QString portText() const;
     void watchLine();
+    void watchClients(PjlinkServer& server);
 
     const ServeJob& job_;
     ExchangeHistory history_;
@@ -104,6 +105,23 @@ void Server::watchLine()
     QObject::connect(&log_, &HistoryLog::failed, &tell);
 }
 
+// Each client's connection, login and refusal, and the listener's troubles: on stderr for the
+// journal and in the log. A listener that cannot go on ends the server, for its supervisor to
+// start it again.
+void Server::watchClients(PjlinkServer& server)
+{
+    QObject::connect(&server, &PjlinkServer::noted,
+                     [this](const QString& source, const QString& what) {
+                         tell(source + QStringLiteral(": ") + what);
+                         log_.writeEvent(what, source);
+                     });
+    QObject::connect(&server, &PjlinkServer::failed, [this](const QString& what) {
+        tell(what);
+        log_.writeEvent(what, QStringLiteral("pjlink"));
+        QCoreApplication::exit(1);
+    });
+}
+
 int Server::run()
 {
     if (!job_.logPath.isEmpty()) {
@@ -134,6 +152,7 @@ int Server::run()
             tell(pjlink.error);
             return 1;
         }
+        watchClients(*pjlink.server);
         tell(QStringLiteral("serving PJLink on port %1").arg(pjlink.server->port()));
     }
     tell(portText() + QStringLiteral(": serving"));

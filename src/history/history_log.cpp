@@ -2,6 +2,7 @@
 
 #include "history/entry_text.h"
 
+#include <QDateTime>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -59,8 +60,20 @@ QString HistoryLog::line(const ExchangeHistory& history, const HistoryEntry& e)
 
 void HistoryLog::write(const ExchangeHistory& history, quint64 seq)
 {
+    if (file_.isOpen()) writeLine(line(history, history.entry(seq)));
+}
+
+void HistoryLog::writeEvent(const QString& what, const QString& source)
+{
     if (!file_.isOpen()) return;
-    line_ = line(history, history.entry(seq)).toUtf8();
+    const QChar tab = QLatin1Char('\t');
+    writeLine(isoTime(QDateTime::currentMSecsSinceEpoch()) + tab + QLatin1String("SERVER") + tab +
+              oneLine(what) + tab + tab + tab + oneLine(source));
+}
+
+void HistoryLog::writeLine(const QString& text)
+{
+    line_ = text.toUtf8();
     line_ += '\n';
     QString failure;
     if (file_.write(line_) != line_.size())

@@ -21,6 +21,10 @@ class HistoryLog : public QObject
     // Every entry added from now on is written.
     void attach(const ExchangeHistory& history);
 
+    // A server's event, not the line's: a client connected, logged in, refused. Its line has
+    // "SERVER" for direction, `what` for rendering and `source` for sender.
+    void writeEvent(const QString& what, const QString& source);
+
     // One line for one entry, without its newline.
     static QString line(const ExchangeHistory& history, const HistoryEntry& e);
 
@@ -30,6 +34,7 @@ class HistoryLog : public QObject
 
   private:
     void write(const ExchangeHistory& history, quint64 seq);
+    void writeLine(const QString& line);
     bool stillThere();
 
     QFile file_;

@@ -22,12 +22,19 @@ constexpr qint64 kMaxPasswordFile = kMaxPassword + 2;
 // How long a refused client has to take its refusal before the connection is cut.
 constexpr int kFlushMs = 1000;
 
-QString sourceOf(const QTcpSocket& socket)
+const QString kSource = QStringLiteral("pjlink");
+
+QString peerOf(const QTcpSocket& socket)
 {
     QHostAddress peer = socket.peerAddress();
     bool v4 = false;
     if (const quint32 a = peer.toIPv4Address(&v4); v4) peer = QHostAddress(a);
-    return QStringLiteral("pjlink ") + peer.toString();
+    return peer.toString();
+}
+
+QString seconds(int ms)
+{
+    return QString::number(ms / 1000.0) + QStringLiteral(" s");
 }
 
 } // namespace
@@ -38,10 +45,13 @@ class PjlinkConnection : public QObject
   public:
     PjlinkConnection(PjlinkServer& server, QTcpSocket* socket);
     ~PjlinkConnection() override;
+    const QString& peer() const { return peer_; }
 
   private:
     void readRequests();
     bool handle(const PjlinkSession::Step& step);
+    void refuse(const QByteArray& text);
+    void note(const QString& what) { Q_EMIT server_.noted(source_, what); }
     void runNext();
     void finish(const QByteArray& answer);
     void write(const QByteArray& bytes);
@@ -50,6 +60,7 @@ class PjlinkConnection : public QObject
 
     PjlinkServer& server_;
     QTcpSocket* socket_;
+    QString peer_;
     QString source_;
     PjlinkSession session_;
     QByteArray input_;
@@ -58,20 +69,27 @@ class PjlinkConnection : public QObject
     std::optional<PjlinkRun> run_;
     quint64 queued_ = 0; // the queue's id of the command out for run_, 0 for none
     bool closing_ = false;
+    bool refused_ = false; // a wrong digest waits for its answer: nothing more is read
 };
 
 PjlinkConnection::PjlinkConnection(PjlinkServer& server, QTcpSocket* socket)
-    : QObject(&server), server_(server), socket_(socket), source_(sourceOf(*socket)),
+    : QObject(&server), server_(server), socket_(socket), peer_(peerOf(*socket)),
+      source_(kSource + u' ' + peer_),
       session_(server.password_, server.password_.isEmpty() ? QByteArray() : pjlinkSalt())
 {
     socket_->setParent(this);
     socket_->setReadBufferSize(kReadBuffer);
     idle_.setTimerType(Qt::PreciseTimer);
     idle_.setSingleShot(true);
-    idle_.setInterval(server.idleMs_);
-    connect(&idle_, &QTimer::timeout, this, [this] { close(); });
+    // Until the first request, or the login with a password: then as long as for each next one.
+    idle_.setInterval(server.loginMs_);
+    connect(&idle_, &QTimer::timeout, this, [this] {
+        note(QStringLiteral("closed: nothing asked for %1").arg(seconds(idle_.interval())));
+        close();
+    });
     connect(socket_, &QTcpSocket::readyRead, this, &PjlinkConnection::readRequests);
     connect(socket_, &QTcpSocket::disconnected, this, [this] { close(); });
+    note(QStringLiteral("connected"));
     write(session_.greeting());
     idle_.start();
 }
@@ -84,11 +102,16 @@ PjlinkConnection::~PjlinkConnection()
 
 void PjlinkConnection::readRequests()
 {
-    while (!run_ && !closing_) {
+    while (!run_ && !closing_ && !refused_) {
         input_ += socket_->readAll();
         if (input_.isEmpty()) return;
-        idle_.start();
+        const bool wasIn = session_.authenticated();
         const PjlinkSession::Step step = session_.next(input_);
+        if (!wasIn && session_.authenticated()) {
+            note(QStringLiteral("logged in"));
+            server_.guesses_.loggedIn(peer_);
+            idle_.start(server_.idleMs_);
+        }
         if (step.kind == PjlinkSession::Kind::NeedMore) continue;
         if (!handle(step)) return;
     }
@@ -100,7 +123,9 @@ bool PjlinkConnection::handle(const PjlinkSession::Step& step)
     switch (step.kind) {
     case PjlinkSession::Kind::Request:
         request_ = step.request;
+        idle_.setInterval(server_.idleMs_);
         if (!request_.row) {
+            idle_.start();
             write(pjlinkAnswerLine(request_, request_.error));
             return true;
         }
@@ -110,8 +135,7 @@ bool PjlinkConnection::handle(const PjlinkSession::Step& step)
         runNext();
         return true;
     case PjlinkSession::Kind::Refused:
-        write(step.text);
-        close(true);
+        refuse(step.text);
         return false;
     case PjlinkSession::Kind::Close:
         close();
@@ -121,6 +145,18 @@ bool PjlinkConnection::handle(const PjlinkSession::Step& step)
         break;
     }
     return true;
+}
+
+void PjlinkConnection::refuse(const QByteArray& text)
+{
+    refused_ = true;
+    idle_.stop();
+    const int waitMs = server_.guesses_.wrong(peer_, server_.clock_.elapsed());
+    note(QStringLiteral("refused: wrong password; answered in %1").arg(seconds(waitMs)));
+    QTimer::singleShot(waitMs, Qt::PreciseTimer, this, [this, text] {
+        write(text);
+        close(true);
+    });
 }
 
 void PjlinkConnection::runNext()
@@ -192,6 +228,8 @@ PjlinkServer::PjlinkServer(ExchangeQueue& queue, PjlinkDevice device, QByteArray
       server_(new QTcpServer(this))
 {
     connect(server_, &QTcpServer::newConnection, this, &PjlinkServer::accept);
+    connect(server_, &QTcpServer::acceptError, this, &PjlinkServer::acceptFailed);
+    clock_.start();
 }
 
 PjlinkServer::~PjlinkServer()
@@ -212,8 +250,18 @@ quint16 PjlinkServer::port() const
 
 void PjlinkServer::accept()
 {
+    if (std::exchange(acceptFailing_, false))
+        Q_EMIT noted(kSource, QStringLiteral("accepting connections again"));
     while (QTcpSocket* socket = server_->nextPendingConnection()) {
-        if (connections_.size() >= kMaxClients) {
+        const QString peer = peerOf(*socket);
+        const auto fromPeer = std::count_if(connections_.cbegin(), connections_.cend(),
+                                            [&](const auto* c) { return c->peer() == peer; });
+        const bool full = connections_.size() >= kMaxClients;
+        if (full || fromPeer >= maxPerAddress_) {
+            Q_EMIT noted(kSource + u' ' + peer,
+                         full ? QStringLiteral("refused: %1 clients already").arg(kMaxClients)
+                              : QStringLiteral("refused: %1 clients from this address already")
+                                    .arg(fromPeer));
             socket->abort();
             socket->deleteLater();
             continue;
@@ -221,6 +269,24 @@ void PjlinkServer::accept()
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connections_.append(new PjlinkConnection(*this, socket));
     }
+}
+
+// QTcpServer stops accepting at an error: a lack of descriptors or memory passes, so it tries
+// again after a pause, said once until an accept succeeds; a listener gone bad ends the server.
+void PjlinkServer::acceptFailed(QAbstractSocket::SocketError error)
+{
+    if (error == QAbstractSocket::UnsupportedSocketOperationError || !server_->isListening()) {
+        Q_EMIT failed(QStringLiteral("PJLink cannot accept connections any more"));
+        return;
+    }
+    if (!std::exchange(acceptFailing_, true))
+        Q_EMIT noted(kSource, QStringLiteral("cannot accept a connection (%1); trying again "
+                                             "every %2")
+                                  .arg(error == QAbstractSocket::SocketResourceError
+                                           ? QStringLiteral("out of file descriptors or memory")
+                                           : QStringLiteral("error %1").arg(int(error)),
+                                       seconds(kAcceptRetryMs)));
+    QTimer::singleShot(kAcceptRetryMs, server_, [this] { server_->resumeAccepting(); });
 }
 
 PjlinkPassword readPjlinkPassword(const QString& path)

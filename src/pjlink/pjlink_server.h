@@ -1,10 +1,17 @@
 #pragma once
 // PJLink class 1 on TCP: each client's requests go through the one exchange queue, behind
 // everything queued before them, with the source "pjlink <address>". At most kMaxClients at
-// once (the rest are closed at once); a client that sends nothing for kIdleMs, a line that is
-// too long or a byte that is not printable ASCII ends that connection.
+// once and kMaxPerAddress from one address (the rest are closed at once); a client that has
+// not logged in or asked anything within kLoginMs, or asks nothing for kIdleMs after (a line
+// feed or an empty line is not asking), a line that is too long or a byte that is not printable
+// ASCII ends that connection. A wrong digest is answered after a wait that grows per address
+// (pjlink_guesses.h). Connections, logins and refusals are told through noted().
 #include "exchange/exchange_queue.h"
+#include "pjlink/pjlink_guesses.h"
 #include "pjlink/pjlink_table.h"
+
+#include <QAbstractSocket>
+#include <QElapsedTimer>
 
 #include <QHostAddress>
 #include <QList>
@@ -51,7 +58,11 @@ class PjlinkServer : public QObject
     Q_OBJECT
   public:
     static constexpr int kMaxClients = 16;
+    static constexpr int kMaxPerAddress = 4;
+    static constexpr int kLoginMs = 5000;
     static constexpr int kIdleMs = 30000;
+    // After an accept fails for want of descriptors or memory, the next try waits this long.
+    static constexpr int kAcceptRetryMs = 500;
     // Answers a client does not read are bounded too: past this it is closed.
     static constexpr qint64 kMaxUnread = 64 * 1024;
 
@@ -64,12 +75,21 @@ class PjlinkServer : public QObject
     std::optional<QString> listen(const PjlinkAddress& where);
     quint16 port() const;
     int clientCount() const { return int(connections_.size()); }
-    // Test seam: how long a client may stay silent.
+    // Test seams: how long a client may stay silent, or take to log in; clients per address.
     void setIdleMs(int ms) { idleMs_ = ms; }
+    void setLoginMs(int ms) { loginMs_ = ms; }
+    void setMaxPerAddress(int n) { maxPerAddress_ = n; }
+
+  Q_SIGNALS:
+    // Something for the journal: `source` is "pjlink" or "pjlink <address>".
+    void noted(const QString& source, const QString& what);
+    // The listener cannot go on: the program had better end.
+    void failed(const QString& what);
 
   private:
     friend class PjlinkConnection;
     void accept();
+    void acceptFailed(QAbstractSocket::SocketError error);
 
     // Guarded: the queue may go first when both belong to one owner.
     QPointer<ExchangeQueue> queue_;
@@ -78,6 +98,11 @@ class PjlinkServer : public QObject
     QTcpServer* server_;
     QList<PjlinkConnection*> connections_;
     int idleMs_ = kIdleMs;
+    int loginMs_ = kLoginMs;
+    int maxPerAddress_ = kMaxPerAddress;
+    PjlinkGuesses guesses_;
+    QElapsedTimer clock_;
+    bool acceptFailing_ = false;
 };
 
 // A server on `queue` as the command line sets it up, listening; or the failure's description.

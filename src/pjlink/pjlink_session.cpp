@@ -32,7 +32,9 @@ quint8 folded(quint8 c)
 PjlinkRequest parsePjlinkRequest(QByteArrayView line)
 {
     PjlinkRequest r;
-    if (line.size() > 1 && line[1] >= '0' && line[1] <= '9') r.classDigit = line[1];
+    // The header echoes the class only of a line that has one: anything else answers as class 1.
+    if (line.size() > 1 && line[0] == '%' && line[1] >= '0' && line[1] <= '9')
+        r.classDigit = line[1];
     const qsizetype bodyAt = qMin(kBodyAt, line.size());
     r.body = line.sliced(bodyAt, qMin(kBodyLength, line.size() - bodyAt)).toByteArray();
     r.error = kUndefined;
@@ -87,8 +89,8 @@ QByteArray PjlinkSession::greeting() const
 
 PjlinkSession::Step PjlinkSession::next(QByteArray& input)
 {
-    // The digest comes before the first request, so that line may be longer by its length.
-    const qsizetype limit = kMaxLine + (authenticated_ ? 0 : kDigestLength);
+    // The digest comes before a request, so that line may be longer by its length.
+    const qsizetype limit = kMaxLine + (password_.isEmpty() ? 0 : kDigestLength);
     for (qsizetype i = 0; i < input.size(); ++i) {
         const char c = input[i];
         if (c == kLF) continue;
@@ -106,12 +108,13 @@ PjlinkSession::Step PjlinkSession::next(QByteArray& input)
 PjlinkSession::Step PjlinkSession::finishLine()
 {
     QByteArray line = std::exchange(line_, {});
-    if (!authenticated_) {
-        const QByteArray expected = pjlinkDigest(salt_, password_);
-        if (!sameDigest(line.left(kDigestLength), expected))
-            return {Kind::Refused, {}, kAuthFailed};
+    const bool digestFirst = !password_.isEmpty() && !line.startsWith('%');
+    if (!authenticated_ || digestFirst) {
+        // Some clients repeat the digest on every line: the right one is taken again.
+        const bool right = sameDigest(line.left(kDigestLength), pjlinkDigest(salt_, password_));
+        if (!authenticated_ && !right) return {Kind::Refused, {}, kAuthFailed};
+        if (right) line.remove(0, kDigestLength);
         authenticated_ = true;
-        line.remove(0, kDigestLength);
     }
     if (line.isEmpty()) return {Kind::Nothing, {}, {}};
     return {Kind::Request, parsePjlinkRequest(line), {}};

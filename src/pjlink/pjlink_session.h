@@ -1,7 +1,8 @@
 #pragma once
 // One PJLink client's side of the conversation, free of sockets and of the line: bytes in,
 // what to do out. Requests are "%1CMMD PARAM" and CR; with a password the first of them comes
-// after the MD5 digest of the salt and the password (class 1 authentication).
+// after the MD5 digest of the salt and the password (class 1 authentication), which a client may
+// repeat before later ones.
 #include "pjlink/pjlink_table.h"
 
 #include <QByteArray>
@@ -40,6 +41,8 @@ class PjlinkSession
 
     // What the client is told on connecting: "PJLINK 0" or "PJLINK 1 <salt>", and CR.
     QByteArray greeting() const;
+    // The digest was right (or none is asked for).
+    bool authenticated() const { return authenticated_; }
 
     enum class Kind {
         NeedMore, // no complete line yet: everything given was taken
