@@ -96,8 +96,21 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
             !pjlink.server) {
             std::fprintf(stderr, "zeva-control: %s\n", qPrintable(pjlink.error));
             return 1;
+        } else {
+            QObject::connect(pjlink.server, &PjlinkServer::noted,
+                             [&log](const QString& source, const QString& what) {
+                                 std::fprintf(stderr, "zeva-control: %s: %s\n", qPrintable(source),
+                                              qPrintable(what));
+                                 log.writeEvent(what, source);
+                             });
         }
     }
+    // The window goes on without scripts, but says why.
+    const auto warn = [](const QString& what) {
+        std::fprintf(stderr, "zeva-control: %s\n", qPrintable(what));
+    };
+    QObject::connect(&handover, &HandoverServer::noted, warn);
+    QObject::connect(&handover, &HandoverServer::failed, warn);
     form.show();
     form.control(QStringLiteral("Command17"))->setFocus();
     // A device chosen in the Ports dialog takes scripts' commands too; the queue of one the

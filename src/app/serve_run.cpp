@@ -65,6 +65,7 @@ class Server
     QString portText() const;
     void watchLine();
     void watchClients(PjlinkServer& server);
+    void watchHandover();
 
     const ServeJob& job_;
     ExchangeHistory history_;
@@ -122,6 +123,19 @@ void Server::watchClients(PjlinkServer& server)
     });
 }
 
+void Server::watchHandover()
+{
+    QObject::connect(&handover_, &HandoverServer::noted, [this](const QString& what) {
+        tell(what);
+        log_.writeEvent(what, QStringLiteral("script"));
+    });
+    QObject::connect(&handover_, &HandoverServer::failed, [this](const QString& what) {
+        tell(what);
+        log_.writeEvent(what, QStringLiteral("script"));
+        QCoreApplication::exit(1);
+    });
+}
+
 int Server::run()
 {
     if (!job_.logPath.isEmpty()) {
@@ -140,9 +154,10 @@ int Server::run()
         return kExitCannotOpen;
     }
     history_.addPortOpened(portText());
+    watchHandover();
     if (!handover_.listen(job_.device()))
-        tell(QStringLiteral("no private folder for the hand-over socket: scripts cannot hand "
-                            "their commands to this server"));
+        tell(handover_.error() +
+             QStringLiteral(": scripts cannot hand their commands to this server"));
     if (!job_.pjlinkAddress.isEmpty()) {
         const PjlinkStart pjlink = startPjlink(
             queue_,

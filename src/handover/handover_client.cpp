@@ -1,6 +1,7 @@
 #include "handover/handover_client.h"
 
 #include "handover/handover_socket.h"
+#include "handover/handover_trust.h"
 
 #include <cstdio>
 
@@ -25,13 +26,28 @@ void say(const QString& command, const QString& what)
     std::fprintf(stderr, "%s: %s\n", qPrintable(command), qPrintable(what));
 }
 
+void warn(const QString& what)
+{
+    std::fprintf(stderr, "zeva-control: %s\n", qPrintable(what));
+}
+
 } // namespace
 
 bool HandoverClient::connectTo(const QString& device)
 {
-    if (!prepareHandoverDirectory()) return false;
-    socket_.connectToServer(handoverSocketPath(device));
+    if (!prepareHandoverDirectory()) {
+        if (const auto problem = handoverFolderProblem(handoverDirectory())) warn(*problem);
+        return false;
+    }
+    const QString path = handoverSocketPath(device);
+    socket_.connectToServer(path);
     if (!socket_.waitForConnected(kConnectMs)) return false;
+    // A socket another user planted would answer for the projector.
+    if (const auto problem = handoverPeerProblem(socket_.socketDescriptor(), path)) {
+        warn(*problem);
+        socket_.abort();
+        return false;
+    }
     const QDeadlineTimer deadline(kConnectMs);
     while (!socket_.canReadLine() && connected() && !deadline.hasExpired())
         socket_.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));

@@ -1,32 +1,28 @@
 #include "handover/handover_server.h"
 
 #include "exchange/exchange_queue.h"
+#include "handover/handover_listener.h"
 #include "handover/handover_socket.h"
+#include "handover/handover_trust.h"
 #include "handover/handover_wire.h"
 #include "link/device_address.h"
 
-#include <QFile>
-#include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 
 namespace
 {
 
-constexpr int kLiveCheckMs = 200;
-
-// A socket file whose panel still answers belongs to that panel; one that refuses is stale.
-bool answers(const QString& path)
-{
-    QLocalSocket probe;
-    probe.connectToServer(path);
-    return probe.waitForConnected(kLiveCheckMs);
-}
+const QString kIdleName = QStringLiteral("idle");
 
 void send(QLocalSocket* client, const WireMessage& message)
 {
     if (!client) return;
     client->write(encodeWire(message));
     client->flush();
+    // An answer starts the script's idle time afresh.
+    if (auto* idle = client->findChild<QTimer*>(kIdleName, Qt::FindDirectChildrenOnly))
+        idle->start();
 }
 
 } // namespace
@@ -36,38 +32,34 @@ HandoverServer::HandoverServer(QueueFor queueFor, QObject* parent)
 {
 }
 
-HandoverServer::~HandoverServer()
-{
-    for (QLocalServer* server : servers_)
-        server->close(); // removes the socket file
-}
+// The listeners go with their parent, each removing its socket file; their clients with them,
+// once this object's connections are gone.
+HandoverServer::~HandoverServer() = default;
 
 bool HandoverServer::listen(const QString& device)
 {
-    if (!prepareHandoverDirectory()) return false;
+    if (!prepareHandoverDirectory()) {
+        error_ = handoverFolderProblem(handoverDirectory()).value_or(QString());
+        return false;
+    }
     const QString canonical = canonicalDevice(device);
     const QString path = handoverSocketPath(canonical);
     if (socketPaths().contains(path)) return true;
-    auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    bool ok = server->listen(path);
-    if (!ok && server->serverError() == QAbstractSocket::AddressInUseError && !answers(path)) {
-        QLocalServer::removeServer(path);
-        ok = server->listen(path);
-    }
-    if (!ok) {
+    auto* server = new HandoverListener(this);
+    if (const std::optional<QString> failure = server->listen(path)) {
+        error_ = QStringLiteral("cannot listen at %1: %2").arg(path, *failure);
         delete server;
         return false;
     }
-    // Read and write for the owner only: connecting needs no more (Qt leaves 0700).
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    connect(server, &HandoverListener::noted, this, &HandoverServer::noted);
+    connect(server, &HandoverListener::failed, this, &HandoverServer::failed);
     ExchangeQueue* queue = queueFor_(canonical, server);
     connect(queue, &ExchangeQueue::started, this, [this, queue](quint64 id) {
         if (const Pending* p = find(queue, id))
             send(p->client, wireMessage(WireKind::Started, p->wireId));
     });
-    connect(server, &QLocalServer::newConnection, this,
-            [this, server, queue] { accept(server, queue); });
+    connect(server, &HandoverListener::connected, this,
+            [this, queue](QLocalSocket* client) { accept(client, queue); });
     servers_ << server;
     return true;
 }
@@ -75,27 +67,39 @@ bool HandoverServer::listen(const QString& device)
 QStringList HandoverServer::socketPaths() const
 {
     QStringList paths;
-    for (const QLocalServer* server : servers_)
-        paths << server->fullServerName();
+    for (const HandoverListener* server : servers_)
+        paths << server->path();
     return paths;
 }
 
-void HandoverServer::accept(QLocalServer* server, ExchangeQueue* queue)
+void HandoverServer::accept(QLocalSocket* client, ExchangeQueue* queue)
 {
-    while (QLocalSocket* client = server->nextPendingConnection()) {
-        client->write(versionLine());
-        connect(client, &QLocalSocket::readyRead, this,
-                [this, client, queue] { readRequests(client, queue); });
-        // A script gone away is waiting for nothing: nothing more is sent for it.
-        connect(client, &QLocalSocket::disconnected, this, [this, client] {
-            cancel(client, std::nullopt);
-            client->deleteLater();
-        });
-    }
+    client->write(versionLine());
+    auto* idle = new QTimer(client);
+    idle->setObjectName(kIdleName);
+    idle->setSingleShot(true);
+    idle->setInterval(kIdleMs);
+    // A script waiting for an answer is not idle.
+    connect(idle, &QTimer::timeout, this, [this, client, idle] {
+        const bool waits = std::any_of(pending_.cbegin(), pending_.cend(),
+                                       [client](const Pending& p) { return p.client == client; });
+        waits ? idle->start() : client->abort();
+    });
+    idle->start();
+    connect(client, &QLocalSocket::readyRead, this, [this, client, queue, idle] {
+        idle->start();
+        readRequests(client, queue);
+    });
+    // A script gone away is waiting for nothing: nothing more is sent for it.
+    connect(client, &QLocalSocket::disconnected, this, [this, client] {
+        cancel(client, std::nullopt);
+        client->deleteLater();
+    });
 }
 
 void HandoverServer::readRequests(QLocalSocket* client, ExchangeQueue* queue)
 {
+    if (!client->canReadLine() && client->bytesAvailable() > kMaxLine) return client->abort();
     while (client->canReadLine()) {
         const std::optional<WireMessage> m = parseWire(client->readLine());
         if (m && m->kind == WireKind::Send) submit(client, queue, *m);

@@ -1,5 +1,6 @@
 #include "handover/handover_socket.h"
 
+#include "handover/handover_trust.h"
 #include "link/device_address.h"
 
 #include <QCryptographicHash>
@@ -36,7 +37,7 @@ bool prepareHandoverDirectory()
 {
     const QString dir = handoverDirectory();
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) ::mkdir(QFile::encodeName(dir), 0700);
-    return !qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") || ownedPrivateDirectory(dir);
+    return !handoverFolderProblem(dir);
 }
 
 QString handoverSocketPath(const QString& device)
