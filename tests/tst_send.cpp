@@ -3,6 +3,7 @@
 #include "form_harness.h"
 #include "handover/handover_server.h"
 #include "handover/handover_socket.h"
+#include "handover/handover_wire.h"
 #include "panel/command_table.h"
 #include "sim_process.h"
 #include "window/window_exchange_line.h"
@@ -11,10 +12,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace
 {
@@ -62,6 +67,21 @@ bool panelListening(const QString& socket)
     return probe.waitForConnected(100);
 }
 
+// A listening socket at `path` whose server, as the kernel tells it, runs as `uid`.
+int plantSocket(const QString& path, uid_t uid)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const uid_t was = ::geteuid();
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                    ::chmod(name.constData(), 0666) == 0 && ::seteuid(uid) == 0 &&
+                    ::listen(fd, 4) == 0 && ::seteuid(was) == 0;
+    return ok ? fd : -1;
+}
+
 } // namespace
 
 class TestSend : public QObject
@@ -79,6 +99,8 @@ class TestSend : public QObject
     void queuedBehindOperatorsExchange();
     void panelEnds_data();
     void panelEnds();
+    void plantedSocketRefused_data();
+    void plantedSocketRefused();
 
   private:
     QTemporaryDir runtimeDir_;
@@ -289,6 +311,45 @@ void TestSend::panelEnds()
     QVERIFY2(direct.exitCode == 0, qPrintable(direct.err));
     QCOMPARE(direct.out, QStringLiteral("CR0\t 8 0 CR \t Stand by\n"));
     QFile::remove(socket); // the next test's line may get the same device name
+}
+
+void TestSend::plantedSocketRefused_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<uint>("server"); // the user the planted socket's server runs as
+    QTest::addColumn<QString>("refusal");
+    const uint self = ::geteuid();
+    QTest::newRow("folder others may enter") << 0777 << self << "others may enter the hand-over";
+    QTest::newRow("server of another user") << 0700 << 65534u << "is served by user 65534";
+}
+
+// Another user's socket, or one in a folder others may write to, is not asked: the script
+// goes to the port itself.
+void TestSend::plantedSocketRefused()
+{
+    QFETCH(int, folderMode);
+    QFETCH(uint, server);
+    QFETCH(QString, refusal);
+    if (server != ::geteuid() && ::geteuid() != 0) QSKIP("only root can listen as another user");
+    QTemporaryDir dir;
+    QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), mode_t(folderMode)), 0);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
+    const QString path = handoverSocketPath(kMissingDevice);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir_.path()));
+    QLocalServer planted;
+    QVERIFY(planted.listen(plantSocket(path, server)));
+    QByteArray heard;
+    connect(&planted, &QLocalServer::newConnection, [&] {
+        QLocalSocket* script = planted.nextPendingConnection();
+        script->write(versionLine());
+        connect(script, &QLocalSocket::readyRead, [&heard, script] { heard += script->readAll(); });
+    });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+    const Run r = runProgram({"--send", "CR0", "--com1", kMissingDevice}, env);
+    QVERIFY2(r.err.contains(refusal), qPrintable(r.err));
+    QCOMPARE(heard, QByteArray());
+    QCOMPARE(r.exitCode, 4);
 }
 
 QTEST_MAIN(TestSend)
