@@ -21,3 +21,22 @@ void PjlinkGuesses::forget(qint64 nowMs)
         records_.erase(oldest);
     }
 }
+
+std::optional<QString> PjlinkNoteLimit::admit(const QString& source, const QString& what,
+                                              qint64 nowMs)
+{
+    if (shares_.size() >= PjlinkGuesses::kMaxPeers && !shares_.contains(source)) shares_.clear();
+    const bool fresh = !shares_.contains(source);
+    Share& s = shares_[source];
+    if (fresh) s.lastMs = nowMs;
+    s.tokensMs = std::min<qint64>(kBurst * 1000, s.tokensMs + (nowMs - s.lastMs) * kPerSecond);
+    s.lastMs = nowMs;
+    if (s.tokensMs < 1000) {
+        ++s.leftOut;
+        return std::nullopt;
+    }
+    s.tokensMs -= 1000;
+    if (const int n = std::exchange(s.leftOut, 0))
+        return what + QStringLiteral(" (%1 lines left out before this one)").arg(n);
+    return what;
+}

@@ -51,7 +51,7 @@ class PjlinkConnection : public QObject
     void readRequests();
     bool handle(const PjlinkSession::Step& step);
     void refuse(const QByteArray& text);
-    void note(const QString& what) { Q_EMIT server_.noted(source_, what); }
+    void note(const QString& what) { server_.note(source_, what); }
     void runNext();
     void finish(const QByteArray& answer);
     void write(const QByteArray& bytes);
@@ -251,17 +251,17 @@ quint16 PjlinkServer::port() const
 void PjlinkServer::accept()
 {
     if (std::exchange(acceptFailing_, false))
-        Q_EMIT noted(kSource, QStringLiteral("accepting connections again"));
+        note(kSource, QStringLiteral("accepting connections again"));
     while (QTcpSocket* socket = server_->nextPendingConnection()) {
         const QString peer = peerOf(*socket);
         const auto fromPeer = std::count_if(connections_.cbegin(), connections_.cend(),
                                             [&](const auto* c) { return c->peer() == peer; });
         const bool full = connections_.size() >= kMaxClients;
         if (full || fromPeer >= maxPerAddress_) {
-            Q_EMIT noted(kSource + u' ' + peer,
-                         full ? QStringLiteral("refused: %1 clients already").arg(kMaxClients)
-                              : QStringLiteral("refused: %1 clients from this address already")
-                                    .arg(fromPeer));
+            note(kSource + u' ' + peer,
+                 full ? QStringLiteral("refused: %1 clients already").arg(kMaxClients)
+                      : QStringLiteral("refused: %1 clients from this address already")
+                            .arg(fromPeer));
             socket->abort();
             socket->deleteLater();
             continue;
@@ -280,13 +280,19 @@ void PjlinkServer::acceptFailed(QAbstractSocket::SocketError error)
         return;
     }
     if (!std::exchange(acceptFailing_, true))
-        Q_EMIT noted(kSource, QStringLiteral("cannot accept a connection (%1); trying again "
-                                             "every %2")
-                                  .arg(error == QAbstractSocket::SocketResourceError
-                                           ? QStringLiteral("out of file descriptors or memory")
-                                           : QStringLiteral("error %1").arg(int(error)),
-                                       seconds(kAcceptRetryMs)));
+        note(kSource, QStringLiteral("cannot accept a connection (%1); trying again "
+                                     "every %2")
+                          .arg(error == QAbstractSocket::SocketResourceError
+                                   ? QStringLiteral("out of file descriptors or memory")
+                                   : QStringLiteral("error %1").arg(int(error)),
+                               seconds(kAcceptRetryMs)));
     QTimer::singleShot(kAcceptRetryMs, server_, [this] { server_->resumeAccepting(); });
+}
+
+void PjlinkServer::note(const QString& source, const QString& what)
+{
+    if (const std::optional<QString> line = noteLimit_.admit(source, what, clock_.elapsed()))
+        Q_EMIT noted(source, *line);
 }
 
 PjlinkPassword readPjlinkPassword(const QString& path)

@@ -5,7 +5,8 @@
 // not logged in or asked anything within kLoginMs, or asks nothing for kIdleMs after (a line
 // feed or an empty line is not asking), a line that is too long or a byte that is not printable
 // ASCII ends that connection. A wrong digest is answered after a wait that grows per address
-// (pjlink_guesses.h). Connections, logins and refusals are told through noted().
+// (pjlink_guesses.h). Connections, logins and refusals are told through noted(), at a bounded
+// rate per address.
 #include "exchange/exchange_queue.h"
 #include "pjlink/pjlink_guesses.h"
 #include "pjlink/pjlink_table.h"
@@ -90,6 +91,7 @@ class PjlinkServer : public QObject
     friend class PjlinkConnection;
     void accept();
     void acceptFailed(QAbstractSocket::SocketError error);
+    void note(const QString& source, const QString& what);
 
     // Guarded: the queue may go first when both belong to one owner.
     QPointer<ExchangeQueue> queue_;
@@ -101,6 +103,7 @@ class PjlinkServer : public QObject
     int loginMs_ = kLoginMs;
     int maxPerAddress_ = kMaxPerAddress;
     PjlinkGuesses guesses_;
+    PjlinkNoteLimit noteLimit_;
     QElapsedTimer clock_;
     bool acceptFailing_ = false;
 };
