@@ -92,18 +92,17 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     if (!options.pjlink.isEmpty()) {
         const PjlinkSetup setup{options.pjlink, options.pjlinkPasswordFile,
                                 pjlinkName(options.name, options.com1)};
-        if (const PjlinkStart pjlink = startPjlink(*windowQueue(form, {}, &form), setup, &form);
-            !pjlink.server) {
+        const PjlinkStart pjlink = startPjlink(*windowQueue(form, {}, &form), setup, &form);
+        if (!pjlink.server) {
             std::fprintf(stderr, "zeva-control: %s\n", qPrintable(pjlink.error));
             return 1;
-        } else {
-            QObject::connect(pjlink.server, &PjlinkServer::noted,
-                             [&log](const QString& source, const QString& what) {
-                                 std::fprintf(stderr, "zeva-control: %s: %s\n", qPrintable(source),
-                                              qPrintable(what));
-                                 log.writeEvent(what, source);
-                             });
         }
+        QObject::connect(pjlink.server, &PjlinkServer::noted,
+                         [&log](const QString& source, const QString& what) {
+                             std::fprintf(stderr, "zeva-control: %s: %s\n", qPrintable(source),
+                                          qPrintable(what));
+                             log.writeEvent(what, source);
+                         });
     }
     // The window goes on without scripts, but says why.
     const auto warn = [](const QString& what) {
