@@ -1,5 +1,6 @@
 // The PJLink mapping, one row per request, and one client's conversation: authentication,
 // framing and the bounds that end a connection.
+#include "pjlink/pjlink_guesses.h"
 #include "pjlink/pjlink_session.h"
 
 #include <QTest>
@@ -16,6 +17,9 @@ class TstPjlink : public QObject
     void muteIsTheLastSet();
     void conversation_data();
     void conversation();
+    void guessWaits_data();
+    void guessWaits();
+    void notesUnderFlood();
 };
 
 namespace
@@ -227,6 +231,46 @@ void TstPjlink::conversation()
         }
     }
     QCOMPARE(seen, steps);
+}
+
+void TstPjlink::guessWaits_data()
+{
+    QTest::addColumn<QStringList>("guesses"); // "address@ms"
+    QTest::addColumn<QList<int>>("waits");
+    const auto row = [](const char* name, QStringList guesses, QList<int> waits) {
+        QTest::newRow(name) << guesses << waits;
+    };
+    row("first", {"a@0"}, {250});
+    row("doubling up to 4 s", {"a@0", "a@1", "a@2", "a@3", "a@4", "a@5", "a@6"},
+        {250, 500, 1000, 2000, 4000, 4000, 4000});
+    row("each address its own", {"a@0", "a@1", "b@2", "a@3"}, {250, 500, 250, 1000});
+    row("forgotten after a minute", {"a@0", "a@1", "a@60001"}, {250, 500, 250});
+    row("kept within the minute", {"a@0", "a@59999"}, {250, 500});
+}
+
+void TstPjlink::guessWaits()
+{
+    QFETCH(QStringList, guesses);
+    QFETCH(QList<int>, waits);
+    PjlinkGuesses g;
+    QList<int> seen;
+    for (const QString& guess : guesses)
+        seen << g.wrong(guess.section(u'@', 0, 0), guess.section(u'@', 1).toLongLong());
+    QCOMPARE(seen, waits);
+}
+
+// A flood from one address leaves a burst, then two lines a second, counting what it left out;
+// another address is not held back by it.
+void TstPjlink::notesUnderFlood()
+{
+    PjlinkNoteLimit limit;
+    int passed = 0;
+    for (int i = 0; i < 1000; ++i)
+        passed += limit.admit("a", "x", 0).has_value();
+    QCOMPARE(passed, PjlinkNoteLimit::kBurst);
+    QCOMPARE(limit.admit("b", "x", 0), QString("x"));
+    QCOMPARE(limit.admit("a", "x", 499), std::nullopt);
+    QCOMPARE(limit.admit("a", "x", 500), QString("x (981 lines left out before this one)"));
 }
 
 QTEST_GUILESS_MAIN(TstPjlink)
