@@ -2,11 +2,18 @@
 #include "process_stats.h"
 #include "pty_peer.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -27,6 +34,8 @@ class TestSerialComm : public QObject
     void openFailuresAreDescribed_data();
     void openFailuresAreDescribed();
     void secondOpenerIsRefused();
+    void portHeldElsewhereIsInUse_data();
+    void portHeldElsewhereIsInUse();
     void unusableDevicesAreNamed_data();
     void unusableDevicesAreNamed();
     void linkAndTargetShareOneLock();
@@ -109,6 +118,50 @@ void TestSerialComm::secondOpenerIsRefused()
     const CommError error = second.setPortOpen(true);
     QVERIFY(error);
     QVERIFY2(error->contains(QStringLiteral("in use")), qPrintable(*error));
+}
+
+void TestSerialComm::portHeldElsewhereIsInUse_data()
+{
+    QTest::addColumn<QString>("hold");
+    QTest::newRow("exclusive flock, as pyserial's exclusive mode takes") << "flock";
+    QTest::newRow("exclusive mode, which root could open past") << "TIOCEXCL";
+    QTest::newRow("lock file of a live process, a minute old") << "lock file";
+}
+
+void TestSerialComm::portHeldElsewhereIsInUse()
+{
+    QFETCH(QString, hold);
+    PtyPeer peer;
+    const int holder =
+        ::open(QFile::encodeName(peer.slavePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(holder >= 0);
+    QProcess owner; // the live process the lock file names
+    QFile lockFile(QStringLiteral("/var/lock/LCK..") + peer.slavePath().mid(5).replace(u'/', u'_'));
+    const auto cleanUp = qScopeGuard([&] {
+        ::ioctl(holder, TIOCNXCL);
+        ::close(holder);
+        lockFile.remove();
+        owner.kill();
+        owner.waitForFinished();
+    });
+    if (hold == u"flock") QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    if (hold == u"TIOCEXCL") QCOMPARE(::ioctl(holder, TIOCEXCL), 0);
+    if (hold == u"lock file") {
+        owner.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        QVERIFY(owner.waitForStarted());
+        if (!lockFile.open(QIODevice::WriteOnly)) QSKIP("/var/lock is not writable here");
+        // The UUCP form: the process number in ten characters and a line feed.
+        lockFile.write(QByteArray::number(owner.processId()).rightJustified(10, ' ') + '\n');
+        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                     QFileDevice::FileModificationTime));
+        lockFile.close();
+    }
+    SerialComm comm;
+    comm.setDevices(peer.slavePath(), kMissing());
+    const CommError error = comm.setPortOpen(true);
+    QVERIFY(error);
+    QVERIFY2(error->contains(QStringLiteral("in use")), qPrintable(*error));
+    if (hold == u"lock file") QVERIFY(lockFile.exists());
 }
 
 void TestSerialComm::unusableDevicesAreNamed_data()

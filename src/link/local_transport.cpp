@@ -30,10 +30,20 @@ LinkResult LocalTransport::open(const LineSettings& line)
 {
     QScopedValueRollback guard(busy_, true);
     port_.clearError();
-    port_.setPortName(resolvedPath(path_));
-    if (!port_.open(QIODevice::ReadWrite)) return failure();
+    const QString device = resolvedPath(path_);
+    // Before the port is opened: opening it would already change the holder's line settings.
+    if (!lock_.take(device))
+        return LinkFailure{LinkFailure::Kind::Serial, QSerialPort::PermissionError,
+                           QStringLiteral("held by another process")};
+    port_.setPortName(device);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const LinkFailure e = failure();
+        lock_.release();
+        return e;
+    }
+    lock_.holdExclusive();
     if (LinkResult e = applySettings(line)) {
-        port_.close();
+        close();
         return e;
     }
     // Qt 6.4 hands out bytes that arrived before the port was opened: they belong to nobody.
@@ -45,6 +55,7 @@ void LocalTransport::close()
 {
     QScopedValueRollback guard(busy_, true);
     port_.close();
+    lock_.release();
 }
 
 LinkResult LocalTransport::applySettings(const LineSettings& line)

@@ -1,5 +1,6 @@
 #pragma once
 // A serial device on this machine, through QSerialPort.
+#include "link/port_lock.h"
 #include "link/transport.h"
 
 #include <QSerialPort>
@@ -32,5 +33,6 @@ class LocalTransport : public Transport
 
     QString path_;
     QSerialPort port_;
+    PortLock lock_;
     bool busy_ = false; // our own open/close is under way: its errors are returned, not raised
 };
