@@ -7,5 +7,6 @@ add_dependencies(tst_faults zeva-projector-sim zeva-control)
 # Builds the .deb with cpack in a scratch folder and reads it back with dpkg-deb.
 zeva_add_test(tst_package SOURCES tst_package.cpp LIBS Qt6::Gui TIMEOUT 90)
 target_compile_definitions(tst_package PRIVATE ZEVA_CPACK="${CMAKE_CPACK_COMMAND}"
-    ZEVA_CPACK_CONFIG="${CMAKE_BINARY_DIR}/CPackConfig.cmake" ZEVA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    ZEVA_CPACK_CONFIG="${CMAKE_BINARY_DIR}/CPackConfig.cmake" ZEVA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    ZEVA_CMAKE="${CMAKE_COMMAND}" ZEVA_BUILD_DIR="${CMAKE_BINARY_DIR}")
 add_dependencies(tst_package zeva-control zeva-projector-sim zeva_desktop_files)

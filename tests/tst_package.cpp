@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
@@ -24,6 +25,7 @@ class TestPackage : public QObject
     void iconsHaveTheirSizes();
     void desktopEntryValid();
     void extractedProgramRuns();
+    void serverUnitVerifies();
 
   private:
     QTemporaryDir scratch_;
@@ -100,6 +102,10 @@ void TestPackage::holdsFile_data()
     QTest::newRow("man page, compressed") << "./usr/share/man/man1/zeva-control.1.gz";
     QTest::newRow("copyright") << "./usr/share/doc/zeva-control/copyright";
     QTest::newRow("server unit") << "./usr/lib/systemd/system/zeva-control-serve@.service";
+    QTest::newRow("server's example options") << "./usr/share/doc/zeva-control/examples/serve.conf";
+    QTest::newRow("rotation of the server's logs") << "./etc/logrotate.d/zeva-control";
+    QTest::newRow("virtual projector's man page") << "./usr/share/man/man1/zeva-projector-sim.1.gz";
+    QTest::newRow("changelog") << "./usr/share/doc/zeva-control/changelog.gz";
 }
 
 void TestPackage::holdsFile()
@@ -130,6 +136,8 @@ void TestPackage::controlField_data()
         << "^ZEVA Control maintainers <maintainers@zeva-control\\.invalid>$";
     QTest::newRow("has a description") << "Description"
                                        << "\\S+";
+    QTest::newRow("description tells of the server and PJLink") << "Description"
+                                                                << "(?s)server.*PJLink";
 }
 
 void TestPackage::controlField()
@@ -196,6 +204,28 @@ void TestPackage::extractedProgramRuns()
     const auto out =
         run(root_ + QStringLiteral("/usr/bin/zeva-control"), {QStringLiteral("--version")});
     QCOMPARE(out.value_or(QString()), QStringLiteral("zeva-control 1.40\n"));
+}
+
+// Installed under a prefix of its own, the unit starts the program there and systemd finds
+// nothing to object to in it: not even a warning, which leaves the exit status at 0.
+void TestPackage::serverUnitVerifies()
+{
+    const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+    if (analyze.isEmpty()) QSKIP("systemd-analyze (package systemd) is not installed");
+    const QString prefix = scratch_.filePath(QStringLiteral("prefix"));
+    QVERIFY(run(QStringLiteral(ZEVA_CMAKE),
+                {QStringLiteral("--install"), QStringLiteral(ZEVA_BUILD_DIR),
+                 QStringLiteral("--prefix"), prefix}));
+    const QString units = prefix + QStringLiteral("/lib/systemd/system/");
+    const QString unit = units + QStringLiteral("zeva-control-serve@ttyS0.service");
+    QVERIFY(QFile::link(units + QStringLiteral("zeva-control-serve@.service"), unit));
+    QVERIFY(readText(unit).contains(QStringLiteral("\nExecStart=") + prefix +
+                                    QStringLiteral("/bin/zeva-control --serve ")));
+    QProcess verify;
+    verify.start(analyze, {QStringLiteral("verify"), QStringLiteral("--man=no"), unit});
+    QVERIFY(verify.waitForFinished(30000));
+    const QString said = QString::fromUtf8(verify.readAllStandardError());
+    QVERIFY2(verify.exitCode() == 0 && !said.contains(units), qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(TestPackage)
