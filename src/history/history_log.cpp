@@ -42,6 +42,12 @@ std::optional<QString> HistoryLog::open(const QString& path)
     return std::nullopt;
 }
 
+std::optional<QString> HistoryLog::reopen()
+{
+    file_.close();
+    return open(path_);
+}
+
 void HistoryLog::attach(const ExchangeHistory& history)
 {
     connect(&history, &ExchangeHistory::appended, this,

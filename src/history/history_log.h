@@ -18,6 +18,9 @@ class HistoryLog : public QObject
 
     // Opens `path` for appending; the failure's description otherwise.
     std::optional<QString> open(const QString& path);
+    // Opens the same path again, as after a rotation, also after a failure: what comes next
+    // goes to the file now under that name. The failure's description otherwise.
+    std::optional<QString> reopen();
     // Every entry added from now on is written.
     void attach(const ExchangeHistory& history);
 

@@ -83,6 +83,20 @@ CommError SerialComm::setPortOpen(bool open)
     return this->open();
 }
 
+CommError SerialComm::openWhenThere()
+{
+    const CommError failure = setPortOpen(true);
+    const DeviceAddressResult address = parseDeviceAddress(devicePath(commPort_));
+    if (!failure || !reopens_ || !address.address || address.address->isNetwork() ||
+        lookUpError(address.address->path) != ENOENT)
+        return failure;
+    // At boot an adapter often appears after its server has started.
+    outage_ = true;
+    attempt_ = 0;
+    startReconnecting();
+    return failure;
+}
+
 void SerialComm::endOutage()
 {
     reconnector_.stop();

@@ -49,6 +49,13 @@ class SerialComm : public QObject
     CommError setPortOpen(bool open);
     // Whether a lost line is reopened by itself (the window) or just reported (a script).
     void setReopensLostLine(bool reopens) { reopens_ = reopens; }
+    // A server has nobody to choose another port: its descriptions say what it does itself.
+    void setServing(bool serving) { serving_ = serving; }
+    // Opens the port as setPortOpen(true) does; where lost lines are reopened, a device that is
+    // not there yet is then waited for as after a loss and opened when it appears, with
+    // reconnected(). The failure's description, also when waiting: awaitingLine() tells.
+    CommError openWhenThere();
+    bool awaitingLine() const { return outage_ && !PortOpen(); }
 
     // Each character goes out as one byte, in order; a character above 255 becomes '?'.
     CommError Output(const QString& text);
@@ -104,6 +111,7 @@ class SerialComm : public QObject
     Reconnector reconnector_;
     QTimer stable_;
     bool reopens_ = false;
+    bool serving_ = false;
     bool reopening_ = false; // an attempt of the reconnector is under way
     bool outage_ = false;    // lost, told once, and not back for kStableMs yet
     int attempt_ = 0;        // of the outage's reopening attempts

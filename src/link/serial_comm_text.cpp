@@ -42,6 +42,10 @@ QString SerialComm::describeLostLine(const QString& cause) const
     if (!reopens_)
         return QStringLiteral("%1: the line was lost (%2). The port has been closed.")
             .arg(portLabel(), cause);
+    if (serving_)
+        return QStringLiteral("%1: the line was lost (%2). The port has been closed; the server "
+                              "reopens it by itself when the line is back.")
+            .arg(portLabel(), cause);
     return QStringLiteral("%1: the line was lost (%2). The port has been closed; it is reopened "
                           "by itself when the line is back, or choose a port.")
         .arg(portLabel(), cause);
@@ -133,6 +137,9 @@ QString SerialComm::describe(QSerialPort::SerialPortError error, const QString& 
     const QString device = devicePath(commPort_);
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
+        if (serving_)
+            return QStringLiteral("%1: no such device yet. The server opens it when it appears.")
+                .arg(portLabel());
         return QStringLiteral("%1: no such device. Check the cable or adapter, or choose another "
                               "port with --com1/--com2.")
             .arg(portLabel());
