@@ -193,6 +193,12 @@ void TestOptions::programExitCodes_data()
         << QStringList{"--com2=rfc2217://projector:65536"} << 2 << "the port 65536 is out of range";
     QTest::newRow("unknown scheme")
         << QStringList{"--com1", "ssh://projector:22"} << 2 << "unknown scheme 'ssh://'";
+    QTest::newRow("a second password file, as the service's options could add")
+        << QStringList{"--serve", "--pjlink",
+                       "4352",    "--pjlink-password-file",
+                       "/run/a",  "--pjlink-password-file",
+                       "/etc/b"}
+        << 2 << "option --pjlink-password-file is given twice";
 }
 
 void TestOptions::programExitCodes()

@@ -214,6 +214,10 @@ void TstPjlinkServe::serveHandsOverAndReopens()
             [&] { return (err += serve.process().readAllStandardError()).contains(text); }, 10000);
     };
     QVERIFY2(said("the line was lost"), err.constData());
+    // The first projector removes its link as it ends: wait for that, so that it cannot take
+    // the second one's link with it when the pseudo-terminal's number comes round again.
+    QProcess& first = sim->process();
+    QVERIFY(first.state() == QProcess::NotRunning || first.waitForFinished(10000));
     sim = std::make_unique<SimProcess>(QStringList{"--link", link});
     QVERIFY2(said(": open again"), err.constData());
     QFile file(log);

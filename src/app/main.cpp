@@ -6,6 +6,7 @@
 #include "app/quit_signals.h"
 #include "app/serve_run.h"
 #include "history/history_log.h"
+#include "pjlink/password_file.h"
 #include "ports/default_devices.h"
 #include "ports/list_ports.h"
 #include "ports/port_choice_settings.h"
@@ -68,6 +69,16 @@ int main(int argc, char** argv)
                           .json = options.json,
                           .sends = options.sends});
     }
+    // The server's password first, before anything is opened: a file that cannot be used
+    // stops the start at once.
+    PasswordFile password;
+    if (options.serve && !options.pjlink.isEmpty() && !options.pjlinkPasswordFile.isEmpty()) {
+        password = readPasswordFile(options.pjlinkPasswordFile);
+        if (!password.error.isEmpty()) {
+            std::fprintf(stderr, "zeva-control: %s\n", qPrintable(password.error));
+            return 1;
+        }
+    }
     // Tried before the server starts or the window is loaded, so that a log that cannot be
     // written stops the start; each opens it again for itself.
     if (HistoryLog log; !options.logPath.isEmpty() && !openHistoryLog(log, options.logPath))
@@ -82,7 +93,7 @@ int main(int argc, char** argv)
                          .settings = options.settings,
                          .logPath = options.logPath,
                          .pjlinkAddress = options.pjlink,
-                         .pjlinkPasswordFile = options.pjlinkPasswordFile,
+                         .pjlinkPassword = password.password,
                          .name = options.name});
     }
     if (!displayAvailable()) {

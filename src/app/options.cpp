@@ -98,8 +98,11 @@ QString setPjlink(Options& o, const QString& name, const QString& value)
     return {};
 }
 
-QString setPasswordFile(Options& o, const QString&, const QString& value)
+QString setPasswordFile(Options& o, const QString& name, const QString& value)
 {
+    // One place for the password: a second one would silently take its place.
+    if (!o.pjlinkPasswordFile.isEmpty())
+        return QStringLiteral("option %1 is given twice").arg(name);
     o.pjlinkPasswordFile = value;
     return {};
 }
@@ -261,8 +264,11 @@ QString checkScriptOptions(const Options& o, const QStringList& args)
     if (!o.sends.isEmpty() && (o.serve || !o.pjlink.isEmpty()))
         return QStringLiteral("options --serve and --pjlink do not go with --send, --query or "
                               "--power");
-    if ((!o.pjlinkPasswordFile.isEmpty() || !o.name.isEmpty()) && o.pjlink.isEmpty())
-        return QStringLiteral("options --pjlink-password-file and --name need --pjlink");
+    // The service names its password file whether or not the site serves PJLink.
+    if (!o.pjlinkPasswordFile.isEmpty() && o.pjlink.isEmpty() && !o.serve)
+        return QStringLiteral("option --pjlink-password-file needs --pjlink or --serve");
+    if (!o.name.isEmpty() && o.pjlink.isEmpty())
+        return QStringLiteral("option --name needs --pjlink");
     if (!o.sends.isEmpty()) return {};
     for (const QString& arg : args) {
         const OptionRow* row = findOption(arg.section(QLatin1Char('='), 0, 0));

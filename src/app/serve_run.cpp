@@ -1,5 +1,7 @@
 #include "app/serve_run.h"
 
+#include "app/quit_signals.h"
+
 #include "exchange/exchange_queue.h"
 #include "exchange/headless_exchange.h"
 #include "handover/handover_server.h"
@@ -10,7 +12,9 @@
 #include "status/display_form.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <cstdio>
+#include <utility>
 
 namespace
 {
@@ -66,6 +70,10 @@ class Server
     void watchLine();
     void watchClients(PjlinkServer& server);
     void watchHandover();
+    bool openLine();
+    void listenForScripts();
+    bool servePjlink();
+    void reopenLog();
 
     const ServeJob& job_;
     ExchangeHistory history_;
@@ -74,6 +82,7 @@ class Server
     RecordedLine line_{headless_, history_};
     ExchangeQueue queue_{line_};
     HandoverServer handover_{[this](const QString&, QObject*) { return &queue_; }};
+    bool opened_ = false; // the line has been open once
 };
 
 Server::Server(const ServeJob& job) : job_(job)
@@ -96,7 +105,9 @@ void Server::watchLine()
     });
     QObject::connect(&headless_, &HeadlessExchange::reconnected, [this] {
         history_.addPortOpened(portText());
-        tell(portText() + QStringLiteral(": open again"));
+        if (std::exchange(opened_, true)) return tell(portText() + QStringLiteral(": open again"));
+        tell(portText() + QStringLiteral(": open"));
+        listenForScripts();
     });
     // As in the window, the failed attempts of an outage go to the history only.
     QObject::connect(
@@ -136,6 +147,59 @@ void Server::watchHandover()
     });
 }
 
+// Open, or waiting for a device that is not there yet: the server goes on, said once.
+bool Server::openLine()
+{
+    // A server is there to wait for the line, as the window is.
+    headless_.setServing(true);
+    if (CommError failure = headless_.open(job_.com1, job_.com2, job_.port, job_.settings)) {
+        history_.addPortFailed(*failure);
+        tell(*failure);
+        return headless_.awaitingLine();
+    }
+    history_.addPortOpened(portText());
+    opened_ = true;
+    return true;
+}
+
+// Scripts find the socket by the device a link leads to: known once the device is there.
+void Server::listenForScripts()
+{
+    if (!handover_.listen(job_.device()))
+        tell(handover_.error() +
+             QStringLiteral(": scripts cannot hand their commands to this server"));
+}
+
+bool Server::servePjlink()
+{
+    // The address was checked with the command line.
+    const PjlinkAddress where = parsePjlinkAddress(job_.pjlinkAddress).value_or(PjlinkAddress{});
+    const PjlinkDevice identity{pjlinkName(job_.name, job_.device()), "zeva-control " ZEVA_VERSION};
+    auto* server = new PjlinkServer(queue_, identity, job_.pjlinkPassword, &queue_);
+    if (const std::optional<QString> failure = server->listen(where)) {
+        tell(QStringLiteral("cannot serve PJLink on %1: %2").arg(job_.pjlinkAddress, *failure));
+        return false;
+    }
+    watchClients(*server);
+    tell(QStringLiteral("serving PJLink on port %1 of %2; it asks for %3")
+             .arg(server->port())
+             .arg(where.address == QHostAddress::Any ? QStringLiteral("every address")
+                                                     : where.address.toString(),
+                  job_.pjlinkPassword.isEmpty() ? QStringLiteral("no password")
+                                                : QStringLiteral("a password")));
+    return true;
+}
+
+// SIGHUP: the log was rotated away; the server goes on with a new one under the same name.
+void Server::reopenLog()
+{
+    if (job_.logPath.isEmpty()) return;
+    if (const auto failure = log_.reopen())
+        tell(QStringLiteral("cannot reopen the history log %1: %2").arg(job_.logPath, *failure));
+    else
+        tell(QStringLiteral("the history log %1 reopened").arg(job_.logPath));
+}
+
 int Server::run()
 {
     if (!job_.logPath.isEmpty()) {
@@ -145,31 +209,12 @@ int Server::run()
         }
         log_.attach(history_);
     }
+    onHangUpSignal(&queue_, [this] { reopenLog(); });
     watchLine();
-    // A server is there to wait for the line to come back, as the window is.
-    headless_.setReopensLostLine(true);
-    if (CommError failure = headless_.open(job_.com1, job_.com2, job_.port, job_.settings)) {
-        history_.addPortFailed(*failure);
-        tell(*failure);
-        return kExitCannotOpen;
-    }
-    history_.addPortOpened(portText());
     watchHandover();
-    if (!handover_.listen(job_.device()))
-        tell(handover_.error() +
-             QStringLiteral(": scripts cannot hand their commands to this server"));
-    if (!job_.pjlinkAddress.isEmpty()) {
-        const PjlinkStart pjlink = startPjlink(
-            queue_,
-            {job_.pjlinkAddress, job_.pjlinkPasswordFile, pjlinkName(job_.name, job_.device())},
-            &queue_);
-        if (!pjlink.server) {
-            tell(pjlink.error);
-            return 1;
-        }
-        watchClients(*pjlink.server);
-        tell(QStringLiteral("serving PJLink on port %1").arg(pjlink.server->port()));
-    }
+    if (!openLine()) return kExitCannotOpen;
+    if (opened_) listenForScripts();
+    if (!job_.pjlinkAddress.isEmpty() && !servePjlink()) return 1;
     tell(portText() + QStringLiteral(": serving"));
     return QCoreApplication::exec();
 }

@@ -12,10 +12,10 @@ struct ServeJob {
     QString com2;
     int port = 1; // which of COM1 and COM2
     QString settings;
-    QString logPath;            // empty: no log
-    QString pjlinkAddress;      // "[ADDR:]PORT"; empty: no PJLink
-    QString pjlinkPasswordFile; // empty: no authentication
-    QString name;               // NAME ?; empty: the device's name
+    QString logPath;           // empty: no log
+    QString pjlinkAddress;     // "[ADDR:]PORT"; empty: no PJLink
+    QByteArray pjlinkPassword; // read before anything was opened; empty: no authentication
+    QString name;              // NAME ?; empty: the device's name
 
     const QString& device() const { return portDevice(port, com1, com2); }
 };

@@ -23,7 +23,7 @@ CommError HeadlessExchange::open(const QString& com1, const QString& com2, int p
     comm_.setDevices(com1, com2);
     if (CommError e = comm_.setCommPort(port)) return e;
     if (CommError e = comm_.setSettings(settings)) return e;
-    return comm_.setPortOpen(true);
+    return comm_.openWhenThere();
 }
 
 void HeadlessExchange::start(const QString& command, int replyWindowMs)

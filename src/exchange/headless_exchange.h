@@ -16,8 +16,15 @@ class HeadlessExchange : public ExchangeLine
 
     // COM1 and COM2 as the window has them, which of them, and its settings ("9600,N,8,1").
     CommError open(const QString& com1, const QString& com2, int port, const QString& settings);
-    // A lost line is reopened by itself only when asked: a script has nobody to wait for it.
-    void setReopensLostLine(bool reopens) { comm_.setReopensLostLine(reopens); }
+    // A server reopens a lost line by itself and waits for a device that is not there yet;
+    // a script does neither: it has nobody to wait for.
+    void setServing(bool serving)
+    {
+        comm_.setReopensLostLine(serving);
+        comm_.setServing(serving);
+    }
+    // open() failed and the line is waited for: it opens with reconnected().
+    bool awaitingLine() const { return comm_.awaitingLine(); }
 
     bool isOpen() const override { return comm_.PortOpen(); }
     bool busy() const override { return inFlight_; }
