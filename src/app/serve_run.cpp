@@ -72,6 +72,7 @@ class Server
     void watchHandover();
     bool openLine();
     void listenForScripts();
+    void endAtFirstOpening(const QString& message);
     bool servePjlink();
     void reopenLog();
 
@@ -110,9 +111,11 @@ void Server::watchLine()
         listenForScripts();
     });
     // As in the window, the failed attempts of an outage go to the history only.
-    QObject::connect(
-        &headless_, &HeadlessExchange::retryFailed,
-        [this](int attempt, const QString& message) { history_.addRetry(attempt, message); });
+    QObject::connect(&headless_, &HeadlessExchange::retryFailed,
+                     [this](int attempt, const QString& message) {
+                         history_.addRetry(attempt, message);
+                         if (!opened_) endAtFirstOpening(message);
+                     });
     QObject::connect(&headless_, &HeadlessExchange::writeFailed, &tell);
     QObject::connect(&log_, &HistoryLog::failed, &tell);
 }
@@ -160,6 +163,15 @@ bool Server::openLine()
     history_.addPortOpened(portText());
     opened_ = true;
     return true;
+}
+
+// The device waited for at the start is there and still cannot be opened: that ends the
+// server as it would have at the start, and a service manager starts it afresh (a unit's
+// device rules, for one, are made for the devices there at its start).
+void Server::endAtFirstOpening(const QString& message)
+{
+    tell(message);
+    QCoreApplication::exit(kExitCannotOpen);
 }
 
 // Scripts find the socket by the device a link leads to: known once the device is there.

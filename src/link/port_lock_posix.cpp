@@ -7,17 +7,18 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
 namespace
 {
 
-// Where UUCP lock files are looked for, as the serial library looks for them.
-constexpr const char* kLockDirectories[] = {
-    "/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/var/lock/lockdev",
-    "/run/lock", "/tmp",       "/var/tmp",
-};
+// Where other programs put their UUCP lock files, and the serial library its own.
+constexpr const char* kLockDirectories[] = {"/var/lock", "/run/lock"};
+
+// A process number and a line end, or the serial library's three lines, fit in this.
+constexpr qsizetype kReadAtMost = 128;
 
 // "LCK.." and the path below /dev with every '/' made '_'.
 QByteArray lockFileName(const QString& device)
@@ -32,11 +33,19 @@ QByteArray lockFileName(const QString& device)
 // (the UUCP form pads them to ten characters). 0 when there is none to read.
 pid_t lockOwner(const QByteArray& path)
 {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly)) return 0;
-    const QByteArray line = file.read(64).split('\n').first().trimmed();
+    // Not blocking: anyone may put a FIFO by that name there.
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct stat st {
+    };
+    QByteArray text(kReadAtMost, '\0');
+    const ssize_t n = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
+                          ? ::read(fd, text.data(), size_t(text.size()))
+                          : -1;
+    ::close(fd);
+    text.resize(n > 0 ? n : 0);
     bool ok = false;
-    const long pid = line.toLong(&ok);
+    const long pid = text.split('\n').first().trimmed().toLong(&ok);
     return ok && pid > 0 ? pid_t(pid) : 0;
 }
 
