@@ -26,6 +26,7 @@ class TestPackage : public QObject
     void desktopEntryValid();
     void extractedProgramRuns();
     void serverUnitVerifies();
+    void lintianFindsNothing();
 
   private:
     QTemporaryDir scratch_;
@@ -226,6 +227,19 @@ void TestPackage::serverUnitVerifies()
     QVERIFY(verify.waitForFinished(30000));
     const QString said = QString::fromUtf8(verify.readAllStandardError());
     QVERIFY2(verify.exitCode() == 0 && !said.contains(units), qPrintable(said));
+}
+
+// Debian's own check of a package: no error and no warning (its hints are not counted).
+void TestPackage::lintianFindsNothing()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("lintian")).isEmpty())
+        QSKIP("lintian (package lintian) is not installed");
+    QProcess lintian;
+    lintian.setProcessChannelMode(QProcess::MergedChannels);
+    lintian.start(QStringLiteral("lintian"),
+                  {QStringLiteral("--fail-on"), QStringLiteral("error,warning"), deb_});
+    QVERIFY(lintian.waitForFinished(60000));
+    QVERIFY2(lintian.exitCode() == 0, lintian.readAll().constData());
 }
 
 QTEST_GUILESS_MAIN(TestPackage)
