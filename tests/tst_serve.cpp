@@ -72,12 +72,6 @@ QByteArray queryStatus(const QString& device)
     return script.readAllStandardOutput();
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 const QByteArray kStandBy = "CR0\t 8 0 CR \t Stand by\n";
 
 } // namespace
@@ -94,9 +88,10 @@ void TstServe::hangUpReopensTheLog()
     ::kill(pid_t(serve.process().processId()), SIGHUP);
     QVERIFY2(serve.said("reopened"), serve.err().constData());
     QCOMPARE(queryStatus(sim.device()), kStandBy);
-    QCOMPARE(serve.process().state(), QProcess::Running);
-    QVERIFY(readAll(log + QStringLiteral(".1")).contains("\tOPENED\t"));
-    QVERIFY2(readAll(log).contains("\tTX\t C R 0 CR \t"), readAll(log).constData());
+    QCOMPARE(serve.process().state(), QProcess::Running); // else the script used the port
+    QFile reopened(log);
+    QVERIFY(reopened.open(QIODevice::ReadOnly));
+    QVERIFY(reopened.readAll().contains("\tTX\t C R 0 CR \t"));
 }
 
 // At boot an adapter often appears after its server has started.
@@ -106,7 +101,6 @@ void TstServe::waitsForItsDevice()
     const QString link = dir.filePath(QStringLiteral("projector"));
     Serve serve({"--com1", link});
     QVERIFY2(serve.said("no such device yet"), serve.err().constData());
-    QCOMPARE(serve.process().state(), QProcess::Running);
     SimProcess sim({"--link", link});
     QVERIFY2(serve.said(": open\n"), serve.err().constData());
     QCOMPARE(queryStatus(link), kStandBy);
