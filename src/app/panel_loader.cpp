@@ -1,30 +1,32 @@
 #include "app/panel_module.h"
+#include "app/program_directory.h"
 
-#include <QFileInfo>
+#include <QLibrary>
 #include <cstdio>
-#include <dlfcn.h>
 
 namespace
 {
 
-const char* const kModuleName = "zeva-panel.so";
+// QLibrary adds the platform's suffix (.so, .dll).
+const char* const kModuleName = "zeva-panel";
 const char* const kInstalledModuleDir = "/../lib/zeva-control/";
 
 } // namespace
 
 int runPanel(int& argc, char** argv, const Options& options)
 {
-    const QString programDir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-    void* module = nullptr;
+    const QString programDir = programDirectory();
+    QLibrary module;
+    module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    PanelEntry entry = nullptr;
     for (const char* dir : {"/", kInstalledModuleDir}) {
-        const QByteArray path = QFile::encodeName(programDir) + dir + kModuleName;
-        module = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
-        if (module) break;
+        module.setFileName(programDir + QLatin1String(dir) + QLatin1String(kModuleName));
+        entry = reinterpret_cast<PanelEntry>(module.resolve(ZEVA_PANEL_ENTRY));
+        if (entry) break;
     }
-    const auto entry =
-        module ? reinterpret_cast<PanelEntry>(::dlsym(module, ZEVA_PANEL_ENTRY)) : nullptr;
     if (!entry) {
-        std::fprintf(stderr, "zeva-control: cannot load the window (%s)\n", ::dlerror());
+        std::fprintf(stderr, "zeva-control: cannot load the window (%s)\n",
+                     qPrintable(module.errorString()));
         return 1;
     }
     return entry(argc, argv, options);

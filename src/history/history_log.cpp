@@ -1,13 +1,9 @@
 #include "history/history_log.h"
 
+#include "history/append_file.h"
 #include "history/entry_text.h"
 
 #include <QDateTime>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -30,14 +26,11 @@ HistoryLog::~HistoryLog() = default;
 std::optional<QString> HistoryLog::open(const QString& path)
 {
     // Opened by hand: QFile's append mode seeks, which a device such as a terminal refuses.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
-    if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                    QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    const auto opened = openForAppend(path);
+    if (const auto* error = std::get_if<QString>(&opened)) return *error;
+    if (!file_.open(std::get<int>(opened), QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle))
         return file_.errorString();
-    }
     path_ = path;
     return std::nullopt;
 }
@@ -97,13 +90,5 @@ void HistoryLog::writeLine(const QString& text)
 
 bool HistoryLog::stillThere()
 {
-    // Writes to a deleted file succeed and go nowhere: compare the name with the open file.
-    struct stat byName {
-    };
-    struct stat byHandle {
-    };
-    if (::fstat(file_.handle(), &byHandle) != 0) return false;
-    if (!S_ISREG(byHandle.st_mode)) return true; // a device or a pipe has no name to lose
-    return ::stat(QFile::encodeName(path_).constData(), &byName) == 0 &&
-           byName.st_dev == byHandle.st_dev && byName.st_ino == byHandle.st_ino;
+    return stillNamed(file_, path_);
 }

@@ -2,25 +2,11 @@
 
 #include "link/device_address.h"
 #include "link/local_transport.h"
+#include "link/port_failure.h"
 #include "link/tcp_transport.h"
 
 #include <QFile>
 #include <algorithm>
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace
-{
-
-// errno of looking up the path, 0 when it exists.
-int lookUpError(const QString& path)
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? 0 : errno;
-}
-
-} // namespace
 
 SerialComm::SerialComm(QObject* parent) : QObject(parent)
 {
@@ -88,7 +74,7 @@ CommError SerialComm::openWhenThere()
     const CommError failure = setPortOpen(true);
     const DeviceAddressResult address = parseDeviceAddress(devicePath(commPort_));
     if (!failure || !reopens_ || !address.address || address.address->isNetwork() ||
-        lookUpError(address.address->path) != ENOENT)
+        !deviceMissing(address.address->path))
         return failure;
     // At boot an adapter often appears after its server has started.
     outage_ = true;
@@ -132,7 +118,7 @@ CommError SerialComm::open(bool wait)
     }
     const DeviceAddressResult address = parseDeviceAddress(devicePath(commPort_));
     if (!address.address) return QStringLiteral("%1: %2.").arg(portLabel(), address.error);
-    if (!address.address->isNetwork() && lookUpError(address.address->path) == ENAMETOOLONG)
+    if (!address.address->isNetwork() && deviceNameTooLong(address.address->path))
         return QStringLiteral("%1: the device path is too long for a file name; no device can "
                               "be named so.")
             .arg(portLabel());

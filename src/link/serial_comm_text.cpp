@@ -4,25 +4,8 @@
 
 #include "link/device_address.h"
 #include "link/local_transport.h"
+#include "link/port_failure.h"
 #include "link/tcp_transport.h"
-
-#include <QFileInfo>
-#include <climits>
-#include <unistd.h>
-
-namespace
-{
-
-// The name of the lock file QtSerialPort takes for a device: "LCK.." and the path below /dev
-// with every '/' made '_'.
-qsizetype lockFileNameLength(const QString& device)
-{
-    QString name = device;
-    if (name.startsWith(QLatin1String("/dev/"))) name.remove(0, 5);
-    return QByteArrayLiteral("LCK..").size() + QFile::encodeName(name).size();
-}
-
-} // namespace
 
 QString SerialComm::portLabel() const
 {
@@ -140,21 +123,11 @@ QString SerialComm::describe(QSerialPort::SerialPortError error, const QString& 
         if (serving_)
             return QStringLiteral("%1: no such device yet. The server opens it when it appears.")
                 .arg(portLabel());
-        return QStringLiteral("%1: no such device. Check the cable or adapter, or choose another "
-                              "port with --com1/--com2.")
-            .arg(portLabel());
+        return portLabel() + QStringLiteral(": ") + noSuchDeviceAdvice();
     case QSerialPort::UnsupportedOperationError: // the terminal settings could not be read
         return QStringLiteral("%1: not a serial port.").arg(portLabel());
     case QSerialPort::PermissionError:
-        if (lockFileNameLength(LocalTransport::resolvedPath(device)) > NAME_MAX)
-            return QStringLiteral("%1: the device name is too long for its lock file; give the "
-                                  "device by a shorter path or link.")
-                .arg(portLabel());
-        if (!QFileInfo::exists(device) || ::access(QFile::encodeName(device), R_OK | W_OK) == 0)
-            return QStringLiteral("%1: the port is in use by another program.").arg(portLabel());
-        return QStringLiteral("%1: permission denied. Add your user to the dialout group "
-                              "(sudo adduser $USER dialout) and log in again.")
-            .arg(portLabel());
+        return portLabel() + QStringLiteral(": ") + accessRefusedAdvice(device);
     case QSerialPort::OpenError:
         return QStringLiteral("%1: the port is already open.").arg(portLabel());
     default:

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSerialPortInfo>
 #include <QSet>
 #include <algorithm>
 
@@ -64,7 +65,12 @@ DefaultDevices defaultDevices(const QString& devDirectory)
 {
     const auto [com1, com2] = fallbackDevices(devDirectory);
 #ifdef Q_OS_WIN
-    return {com1, com2};
+    // USB adapters (a port with a vendor id) first, by COM number; else COM1 and COM2.
+    QStringList usb;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        if (info.hasVendorIdentifier()) usb << info.portName();
+    std::sort(usb.begin(), usb.end(), numberedLess);
+    return {usb.value(0, com1), usb.value(1, com2)};
 #else
     const QStringList found = serialDevicesIn(devDirectory);
     return {found.value(0, com1), found.value(1, com2)};
