@@ -1,6 +1,7 @@
 #include "link/device_address.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace
 {
@@ -96,6 +97,12 @@ std::pair<QString, QString> fallbackDevices(const QString& devDirectory)
 
 QString canonicalDevice(const QString& device)
 {
+#ifdef Q_OS_WIN
+    static const QRegularExpression comPort(QStringLiteral(R"(^(?:\\\\\.\\)?(COM\d+)$)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (const QRegularExpressionMatch match = comPort.match(device); match.hasMatch())
+        return match.captured(1).toUpper();
+#endif
     const QString target = QFileInfo(device).canonicalFilePath();
     return target.isEmpty() ? device : target;
 }

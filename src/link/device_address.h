@@ -29,7 +29,8 @@ inline const QString& portDevice(int port, const QString& com1, const QString& c
     return port == 1 ? com1 : com2;
 }
 
-// The device as every part names it: a symlink such as /dev/serial/by-id/... reads as its target.
+// The device as every part names it: a symlink such as /dev/serial/by-id/... reads as its target;
+// on Windows \\.\COM12 and com12 read as COM12.
 QString canonicalDevice(const QString& device);
 
 // The platform's first two serial ports, behind COM1 and COM2 when nothing better is known:
