@@ -2,13 +2,13 @@
 
 #include "exchange/exchange_queue.h"
 #include "pjlink/pjlink_session.h"
+#include "pjlink/private_file.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <sys/stat.h>
 
 namespace
 {
@@ -297,18 +297,16 @@ void PjlinkServer::note(const QString& source, const QString& what)
 
 PjlinkPassword readPjlinkPassword(const QString& path)
 {
-    struct stat st {
-    };
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || ::fstat(file.handle(), &st) != 0)
+    if (!file.open(QIODevice::ReadOnly))
         return {{},
                 QStringLiteral("cannot read the PJLink password file %1: %2")
                     .arg(path, file.errorString())};
-    if (!S_ISREG(st.st_mode) || (st.st_mode & 077) != 0)
+    if (const QString advice = privateFileAdvice(file); !advice.isEmpty())
         return {{},
                 QStringLiteral("the PJLink password file %1 must be a file that only its "
-                               "owner may read (chmod 600)")
-                    .arg(path)};
+                               "owner may read (%2)")
+                    .arg(path, advice)};
     QByteArray password = file.read(kMaxPasswordFile + 1);
     while (password.endsWith('\n') || password.endsWith('\r'))
         password.chop(1);
