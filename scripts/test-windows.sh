@@ -13,14 +13,14 @@ scripts/deps.sh wine64 xvfb xauth
 out=${WIN_BUILD_DIR:-build-windows}
 linux=${BUILD_DIR:-build}
 wine=${WINE:-/usr/lib/wine/wine64}
-scripts/build-windows.sh all
-scripts/build.sh zeva-projector-sim
+scripts/build-windows.sh all zeva-layout-dump
+scripts/build.sh zeva-projector-sim zeva-layout-dump
 
 sdk=$PWD/$out/qt6-mingw
 stage=$(ls -d "$PWD/$out"/stage/zeva-control-*-win64)
 export WINEPREFIX=$PWD/$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot -i 2>/dev/null
-"$(dirname "$wine")/wineserver" -p 30 # one server for every row, not one per program
+"$(dirname "$wine")/wineserver" -p 30 2>/dev/null || true # one server for every row, not one per program
 trap '"$(dirname "$wine")/wineserver" -k 2>/dev/null || true' EXIT
 # Wine's own services start with the first program and keep its output open: start them here,
 # not under CTest, which would wait for that output to close.
@@ -39,5 +39,6 @@ fi
 unset WINEPATH
 
 echo "== End to end under Wine"
-scripts/windows/e2e.sh "$wine" "$stage" "$PWD/$linux/tools/zeva-projector-sim" \
+LAYOUT_DUMPS="$PWD/$linux/tools/zeva-layout-dump $PWD/$out/cross/tools/zeva-layout-dump.exe" \
+    scripts/windows/e2e.sh "$wine" "$stage" "$PWD/$linux/tools/zeva-projector-sim" \
     "$(ls "$PWD/$out"/zeva-control-*-win64-setup.exe)"

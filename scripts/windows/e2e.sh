@@ -54,6 +54,10 @@ start_sim() {
 
 start_sim 5
 start_sim 6 --silent
+if command -v Xvfb >/dev/null; then
+    Xvfb :77 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null &
+    pids+=($!)
+fi
 row "scripted query through Wine's COM5 (--json)" 0 '"reply"' \
     exe --com1 COM5 --query status --query lamp-hours --json
 row 'port named \\.\COM5' 0 . exe --com1 '\\.\COM5' --query status
@@ -98,8 +102,6 @@ fi
 # on a pty: Wine's wait for serial events stops when the pty refuses the modem-status ioctl, so
 # the handing-over program's own status is not checked here.)
 if command -v Xvfb >/dev/null; then
-    Xvfb :77 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null &
-    pids+=($!)
     DISPLAY=:77 "$wine" "$stage/zeva-control.exe" --com1 COM5 --log "Z:$work/window.log" \
         >/dev/null 2>&1 &
     window=$!
@@ -130,7 +132,25 @@ else
     skip "window under Xvfb" "Xvfb is missing"
 fi
 
+# Every control's rectangle at scale 1: the Windows build (Qt's Windows plugin on Xvfb, with the
+# fonts the package ships) against the Linux build (offscreen, the system's fonts).
+read -r linux_dump windows_dump <<<"${LAYOUT_DUMPS:-}"
+if [ ! -x "${linux_dump:-}" ] || [ ! -f "${windows_dump:-}" ] || ! command -v Xvfb >/dev/null; then
+    skip "geometry as on Linux" "a layout dump program or Xvfb is missing"
+else
+    mkdir "$work/dump" && ln -s "$stage"/* "$work/dump/" && cp "$windows_dump" "$work/dump/"
+    QT_QPA_PLATFORM=offscreen "$linux_dump" >"$work/linux.txt" 2>/dev/null
+    DISPLAY=:77 "$wine" "$work/dump/$(basename "$windows_dump")" "$stage/fonts" 2>/dev/null |
+        tr -d '\r' >"$work/windows.txt"
+    if [ -s "$work/linux.txt" ] && diff "$work/linux.txt" "$work/windows.txt" >"$work/diff"; then
+        pass "geometry as on Linux ($(wc -l <"$work/linux.txt") rectangles)"
+    else
+        fail "geometry as on Linux" "$(head -20 "$work/diff")"
+    fi
+fi
+
 # The setup program, silently, per user; then the installed program.
+rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs/zeva-control # an earlier run's
 "$wine" "$setup" /S
 installed=$(find "$WINEPREFIX/drive_c/users" -path '*AppData/Local/Programs/zeva-control/zeva-control.exe' | head -1)
 if [ -z "$installed" ]; then

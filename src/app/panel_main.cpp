@@ -11,6 +11,7 @@
 #include "window/window_exchange_line.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFontDatabase>
 #include <QTimer>
 #include <QWindow>
@@ -59,6 +60,15 @@ void afterFirstExpose(QWidget& shown, std::function<void()> then)
     new FirstExposeWatch(shown.windowHandle(), std::move(then));
 }
 
+// The stand-ins for the designed faces, shipped in fonts/ beside the program where the system may
+// lack them (the Windows packages). Where the system has the designed faces they still win.
+void addFontsBesideProgram()
+{
+    const QDir dir(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
+    for (const QString& name : dir.entryList({QStringLiteral("*.ttf")}, QDir::Files))
+        QFontDatabase::addApplicationFont(dir.filePath(name));
+}
+
 } // namespace
 
 extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options& options)
@@ -68,6 +78,7 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     QApplication::setApplicationName(QStringLiteral("zeva-control"));
     QApplication::setApplicationVersion(QStringLiteral(ZEVA_VERSION));
     installFontSubstitutions();
+    addFontsBesideProgram();
     // The font database is filled at the first use of a font (fontconfig reads its configuration
     // and caches): filled on another core while the window's controls are made, which then
     // find it ready or wait for it. Every function of the font database is thread-safe; the
