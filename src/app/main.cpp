@@ -2,6 +2,7 @@
 // runs here on Qt Core alone; the window is loaded from its module only when it is wanted.
 #include "app/log_option.h"
 #include "app/options.h"
+#include "app/own_console.h"
 #include "app/panel_module.h"
 #include "app/quit_signals.h"
 #include "app/serve_run.h"
@@ -102,5 +103,6 @@ int main(int argc, char** argv)
                    stderr);
         return 1;
     }
+    releaseOwnConsole();
     return runPanel(argc, argv, options);
 }

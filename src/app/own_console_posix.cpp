@@ -1,0 +1,3 @@
+#include "app/own_console.h"
+
+void releaseOwnConsole() {}
