@@ -33,3 +33,8 @@ bool onTerminationSignals(QObject* context, std::function<void()> handler)
     quitHandler = std::move(handler);
     return ::SetConsoleCtrlHandler(onConsoleEvent, TRUE) != 0;
 }
+
+bool onHangUpSignal(QObject*, std::function<void()>)
+{
+    return false; // Windows has no such signal: a log rotator there renames the file instead
+}
