@@ -4,6 +4,7 @@
 #include "app/quit_signals.h"
 #include "handover/handover_server.h"
 #include "history/history_log.h"
+#include "pjlink/password_file.h"
 #include "pjlink/pjlink_server.h"
 #include "window/emblem.h"
 #include "window/form1.h"
@@ -101,7 +102,15 @@ extern "C" Q_DECL_EXPORT int zevaPanelMain(int& argc, char** argv, const Options
     HandoverServer handover(windowQueues(form));
     // PJLink clients reach whichever port the window holds, behind the operator's exchanges.
     if (!options.pjlink.isEmpty()) {
-        const PjlinkSetup setup{options.pjlink, options.pjlinkPasswordFile,
+        // Read as the server reads it: never waited on, a credential's modes taken as they are.
+        const PasswordFile password = options.pjlinkPasswordFile.isEmpty()
+                                          ? PasswordFile()
+                                          : readPasswordFile(options.pjlinkPasswordFile);
+        if (!password.error.isEmpty()) {
+            std::fprintf(stderr, "zeva-control: %s\n", qPrintable(password.error));
+            return 1;
+        }
+        const PjlinkSetup setup{options.pjlink, password.password,
                                 pjlinkName(options.name, options.com1)};
         const PjlinkStart pjlink = startPjlink(*windowQueue(form, {}, &form), setup, &form);
         if (!pjlink.server) {

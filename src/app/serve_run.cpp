@@ -184,17 +184,18 @@ void Server::listenForScripts()
 
 bool Server::servePjlink()
 {
-    // The address was checked with the command line.
-    const PjlinkAddress where = parsePjlinkAddress(job_.pjlinkAddress).value_or(PjlinkAddress{});
-    const PjlinkDevice identity{pjlinkName(job_.name, job_.device()), "zeva-control " ZEVA_VERSION};
-    auto* server = new PjlinkServer(queue_, identity, job_.pjlinkPassword, &queue_);
-    if (const std::optional<QString> failure = server->listen(where)) {
-        tell(QStringLiteral("cannot serve PJLink on %1: %2").arg(job_.pjlinkAddress, *failure));
+    const PjlinkSetup setup{job_.pjlinkAddress, job_.pjlinkPassword,
+                            pjlinkName(job_.name, job_.device())};
+    const PjlinkStart pjlink = startPjlink(queue_, setup, &queue_);
+    if (!pjlink.server) {
+        tell(pjlink.error);
         return false;
     }
-    watchClients(*server);
+    watchClients(*pjlink.server);
+    // The address was checked with the command line.
+    const PjlinkAddress where = parsePjlinkAddress(job_.pjlinkAddress).value_or(PjlinkAddress{});
     tell(QStringLiteral("serving PJLink on port %1 of %2; it asks for %3")
-             .arg(server->port())
+             .arg(pjlink.server->port())
              .arg(where.address == QHostAddress::Any ? QStringLiteral("every address")
                                                      : where.address.toString(),
                   job_.pjlinkPassword.isEmpty() ? QStringLiteral("no password")

@@ -1,7 +1,5 @@
 #include "pjlink/password_file.h"
 
-#include "pjlink/private_file.h"
-
 #include <QFile>
 #include <io.h>
 #include <windows.h>
@@ -21,9 +19,11 @@ PasswordFile readPasswordFile(const QString& path)
         return {{},
                 QStringLiteral("cannot read the PJLink password file %1: %2")
                     .arg(path, file.errorString())};
-    // A pipe or a device is refused unread, never waited on.
+    // A pipe or a device is refused unread, never waited on. A file in the user's own folders
+    // inherits an access list that admits that user alone, so a file on a disk is taken as
+    // private.
     const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()));
     const bool regular = ::GetFileType(handle) == FILE_TYPE_DISK;
     const QByteArray text = regular ? file.read(kReadAtMost) : QByteArray();
-    return checkPasswordFile(path, regular, privateFileAdvice(file).isEmpty(), text);
+    return checkPasswordFile(path, regular, regular, text);
 }

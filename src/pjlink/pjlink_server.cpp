@@ -2,7 +2,6 @@
 
 #include "exchange/exchange_queue.h"
 #include "pjlink/pjlink_session.h"
-#include "pjlink/private_file.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -16,9 +15,6 @@ namespace
 // Bytes taken from the socket at a time: while a request is out, nothing more is read, and the
 // client's further lines wait in the network's buffers, not in ours.
 constexpr qint64 kReadBuffer = 1024;
-// A PJLink password has at most 32 characters; a file longer than a line end more is refused.
-constexpr qsizetype kMaxPassword = 32;
-constexpr qint64 kMaxPasswordFile = kMaxPassword + 2;
 // How long a refused client has to take its refusal before the connection is cut.
 constexpr int kFlushMs = 1000;
 
@@ -295,45 +291,14 @@ void PjlinkServer::note(const QString& source, const QString& what)
         Q_EMIT noted(source, *line);
 }
 
-PjlinkPassword readPjlinkPassword(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {{},
-                QStringLiteral("cannot read the PJLink password file %1: %2")
-                    .arg(path, file.errorString())};
-    if (const QString advice = privateFileAdvice(file); !advice.isEmpty())
-        return {{},
-                QStringLiteral("the PJLink password file %1 must be a file that only its "
-                               "owner may read (%2)")
-                    .arg(path, advice)};
-    QByteArray password = file.read(kMaxPasswordFile + 1);
-    while (password.endsWith('\n') || password.endsWith('\r'))
-        password.chop(1);
-    const bool printable = std::all_of(password.cbegin(), password.cend(),
-                                       [](char c) { return c > 0x20 && c <= 0x7E; });
-    if (password.isEmpty() || password.size() > kMaxPassword || !printable)
-        return {{},
-                QStringLiteral("the PJLink password in %1 must be 1 to 32 printable ASCII "
-                               "characters without blanks")
-                    .arg(path)};
-    return {password, {}};
-}
-
 PjlinkStart startPjlink(ExchangeQueue& queue, const PjlinkSetup& setup, QObject* parent)
 {
     const std::optional<PjlinkAddress> where = parsePjlinkAddress(setup.address);
     if (!where)
         return {nullptr,
                 QStringLiteral("--pjlink wants [ADDR:]PORT, not \"%1\"").arg(setup.address)};
-    QByteArray password;
-    if (!setup.passwordFile.isEmpty()) {
-        PjlinkPassword p = readPjlinkPassword(setup.passwordFile);
-        if (!p.error.isEmpty()) return {nullptr, p.error};
-        password = p.password;
-    }
     const PjlinkDevice device{setup.name, "zeva-control " ZEVA_VERSION};
-    auto* server = new PjlinkServer(queue, device, password, parent);
+    auto* server = new PjlinkServer(queue, device, setup.password, parent);
     if (const std::optional<QString> failure = server->listen(*where)) {
         delete server;
         return {nullptr,

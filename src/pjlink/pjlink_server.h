@@ -34,24 +34,15 @@ struct PjlinkAddress {
 };
 std::optional<PjlinkAddress> parsePjlinkAddress(const QString& text);
 
-// The password from its file: refused unless it is a regular file that only its owner may
-// read or write, and unless it holds 1 to 32 printable ASCII characters (a final line end
-// aside). The error's description otherwise.
-struct PjlinkPassword {
-    QByteArray password;
-    QString error;
-};
-PjlinkPassword readPjlinkPassword(const QString& path);
-
 // What NAME ? answers: `name`, else the device's file name, as printable ASCII ('?' for the
 // rest) of at most kMaxPjlinkName characters.
 QByteArray pjlinkName(const QString& name, const QString& device);
 
 // What the command line says of PJLink.
 struct PjlinkSetup {
-    QString address;      // "[ADDR:]PORT"
-    QString passwordFile; // empty: no authentication
-    QByteArray name;      // NAME ?
+    QString address;     // "[ADDR:]PORT"
+    QByteArray password; // empty: no authentication (read with readPasswordFile)
+    QByteArray name;     // NAME ?
 };
 
 class PjlinkServer : public QObject
