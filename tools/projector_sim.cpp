@@ -1,75 +1,40 @@
-// zeva-projector-sim: a projector on a pseudo-terminal, for trying the panel without one.
-// Prints the slave path as its first line; the panel opens that path as its serial port.
+// zeva-projector-sim: a projector on a pseudo-terminal or a TCP port, for trying the panel
+// without one. Prints what the panel opens as its first line: the slave path or socket://.
 #include "app/quit_signals.h"
 #include "sim_line.h"
 #include "sim_options.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
 
 constexpr int kExitFailure = 1;
 
-// Replaces a symlink at `path` (never a real file) with one to `target`.
-bool makeLink(const QString& path, const QByteArray& target)
-{
-    const QByteArray where = QFile::encodeName(path);
-    struct stat st = {};
-    if (::lstat(where.constData(), &st) == 0) {
-        if (!S_ISLNK(st.st_mode)) {
-            std::fprintf(stderr, "%s exists and is not a symlink\n", where.constData());
-            return false;
-        }
-        ::unlink(where.constData());
-    }
-    if (::symlink(target.constData(), where.constData()) == 0) return true;
-    std::perror(where.constData());
-    return false;
-}
-
-// Removes the link only while it still points at our slave, so a newer run's link survives.
-void removeLink(const QString& path, const QByteArray& target)
-{
-    const QByteArray where = QFile::encodeName(path);
-    char buf[256] = {};
-    const ssize_t n = ::readlink(where.constData(), buf, sizeof buf - 1);
-    if (n > 0 && QByteArray(buf, n) == target) ::unlink(where.constData());
-}
-
 // Reads commands from the line and answers them; after the hang-up command, ends the line.
 class SimSession
 {
   public:
-    SimSession(SimPty& pty, const SimOptions& options)
-        : pty_(pty), style_(options.style), hangUpAfter_(options.hangUpAfter),
-          garbageRandom_(options.seed), projector_(options.timing), outbox_(pty.master()),
-          flood_(pty.master(), options.floodRate, options.seed + 1),
-          notifier_(pty.master(), QSocketNotifier::Read)
+    SimSession(SimLine& line, const SimOptions& options)
+        : line_(line), style_(options.style), hangUpAfter_(options.hangUpAfter),
+          garbageRandom_(options.seed), projector_(options.timing), outbox_(line),
+          flood_(line, options.floodRate, options.seed + 1)
     {
         clock_.start();
         drainTimer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { readLine(); });
+        line_.whenReadable([this] { readLine(); });
         QObject::connect(&drainTimer_, &QTimer::timeout, [this] { hangUpOnceRead(); });
     }
 
   private:
     void readLine()
     {
-        char buf[512];
-        ssize_t n;
-        while (notifier_.isEnabled() && (n = ::read(pty_.master(), buf, sizeof buf)) > 0) {
-            for (const QByteArray& command : framer_.feed(QByteArray(buf, n)))
+        QByteArray bytes;
+        while (reading_ && !(bytes = line_.read()).isEmpty()) {
+            for (const QByteArray& command : framer_.feed(bytes))
                 if (!answer(command)) return;
         }
     }
@@ -80,7 +45,7 @@ class SimSession
         const QByteArray reply = projector_.answer(command, clock_.elapsed());
         const bool last = hangUpAfter_ > 0 && ++commands_ == hangUpAfter_;
         if (last) {
-            notifier_.setEnabled(false); // later commands go unanswered: the line is going
+            reading_ = false; // later commands go unanswered: the line is going
             outbox_.whenEmpty([this] { startHangUp(); });
         }
         outbox_.post(planReply(reply, style_, garbageRandom_));
@@ -98,9 +63,9 @@ class SimSession
     void hangUpOnceRead()
     {
         const qint64 waited = drainClock_.elapsed();
-        if (waited < kDrainGraceMs || (pty_.unread() > 0 && waited < kDrainMostMs)) return;
+        if (waited < kDrainGraceMs || (line_.unread() > 0 && waited < kDrainMostMs)) return;
         drainTimer_.stop();
-        pty_.hangUp();
+        line_.hangUp();
         QCoreApplication::exit(0);
     }
 
@@ -108,7 +73,8 @@ class SimSession
     static constexpr int kDrainGraceMs = 20;  // lets written bytes reach the slave's queue
     static constexpr int kDrainMostMs = 1000; // nobody reading: hang up anyway
 
-    SimPty& pty_;
+    SimLine& line_;
+    bool reading_ = true;
     ReplyStyle style_;
     int hangUpAfter_;
     int commands_ = 0;
@@ -118,7 +84,6 @@ class SimSession
     SimProjector projector_;
     ReplyOutbox outbox_;
     FloodSource flood_;
-    QSocketNotifier notifier_;
     QTimer drainTimer_;
     QElapsedTimer drainClock_;
 };
@@ -131,24 +96,21 @@ int main(int argc, char* argv[])
     SimOptions options;
     if (const int code = parseSimOptions(app.arguments(), options); code >= 0) return code;
 
-    // Signals first: a caller may stop us as soon as it has read the path.
-    const bool stoppable = onTerminationSignals(&app, [] { QCoreApplication::quit(); });
-    SimPty pty;
-    if (!stoppable || !pty.open()) {
+    // Signals first: a caller may stop us as soon as it has read the first line.
+    if (!onTerminationSignals(&app, [] { QCoreApplication::quit(); })) {
         std::perror("zeva-projector-sim");
         return kExitFailure;
     }
-    const bool linked = !options.linkPath.isEmpty();
-    if (linked && !makeLink(options.linkPath, pty.slavePath())) return kExitFailure;
+    const std::unique_ptr<SimLine> line =
+        options.listenHost.isEmpty() ? openPtyLine(options.linkPath)
+                                     : listenTcpLine(options.listenHost, options.listenPort);
+    if (!line) return kExitFailure;
 
-    std::printf("%s\n", pty.slavePath().constData());
+    std::printf("%s\n", line->address().constData());
     std::fflush(stdout);
     if (options.style.garbage > 0 || options.floodRate > 0)
         std::fprintf(stderr, "seed %u\n", options.seed); // to repeat this run with --seed
 
-    SimSession session(pty, options);
-    const int code = app.exec();
-
-    if (linked) removeLink(options.linkPath, pty.slavePath());
-    return code;
+    SimSession session(*line, options);
+    return app.exec();
 }

@@ -1,14 +1,7 @@
 #include "sim_line.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 #include <utility>
 
 namespace
@@ -17,41 +10,7 @@ constexpr int kWriteStallMs = 200;   // longest wait for room on the line before
 constexpr int kFloodBurstTicks = 10; // after a stall, catch up at most this many ticks' worth
 } // namespace
 
-SimPty::~SimPty()
-{
-    hangUp();
-}
-
-bool SimPty::open()
-{
-    char name[256] = {};
-    if (openpty(&master_, &slaveKeep_, name, nullptr, nullptr) != 0) return false;
-    termios tio{};
-    tcgetattr(slaveKeep_, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(slaveKeep_, TCSANOW, &tio);
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    fcntl(master_, F_SETFD, FD_CLOEXEC);
-    fcntl(slaveKeep_, F_SETFD, FD_CLOEXEC);
-    slavePath_ = name;
-    return true;
-}
-
-int SimPty::unread() const
-{
-    int count = 0;
-    if (slaveKeep_ < 0 || ::ioctl(slaveKeep_, FIONREAD, &count) != 0) return 0;
-    return count;
-}
-
-void SimPty::hangUp()
-{
-    if (master_ >= 0) ::close(master_);
-    if (slaveKeep_ >= 0) ::close(slaveKeep_);
-    master_ = slaveKeep_ = -1;
-}
-
-ReplyOutbox::ReplyOutbox(int fd) : fd_(fd)
+ReplyOutbox::ReplyOutbox(SimLine& line) : line_(line)
 {
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setSingleShot(true);
@@ -79,33 +38,18 @@ void ReplyOutbox::sendDue()
             timer_.start(int(due - now));
             return;
         }
-        writeAll(queue_.takeFirst().bytes);
+        const QByteArray bytes = queue_.takeFirst().bytes;
+        // When nobody reads the line for a while the reply is dropped (as on a real line)
+        // rather than freezing the simulator.
+        if (line_.write(bytes, kWriteStallMs) < bytes.size())
+            std::fprintf(stderr, "reply dropped: line not read\n");
         lastWriteMs_ = clock_.elapsed();
     }
     if (const auto then = std::exchange(whenEmpty_, {})) then();
 }
 
-// When nobody reads the slave for a while the reply is dropped (as on a real line) rather
-// than freezing the simulator.
-void ReplyOutbox::writeAll(const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        pollfd p{fd_, POLLOUT, 0};
-        if (n < 0 && errno == EAGAIN && ::poll(&p, 1, kWriteStallMs) > 0) continue;
-        std::fprintf(stderr, "reply dropped: line not read\n");
-        return;
-    }
-}
-
-FloodSource::FloodSource(int fd, int bytesPerSecond, quint32 seed)
-    : fd_(fd), bytesPerSecond_(bytesPerSecond), random_(seed)
+FloodSource::FloodSource(SimLine& line, int bytesPerSecond, quint32 seed)
+    : line_(line), bytesPerSecond_(bytesPerSecond), random_(seed)
 {
     timer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
@@ -126,6 +70,5 @@ void FloodSource::tick()
     QByteArray noise(count, Qt::Uninitialized);
     for (char& byte : noise)
         byte = char(random_.bounded(256));
-    const ssize_t n = ::write(fd_, noise.constData(), size_t(noise.size()));
-    Q_UNUSED(n); // a full line drops the rest: noise is not worth waiting for
+    line_.write(noise, 0); // a full line drops the rest: noise is not worth waiting for
 }

@@ -1,36 +1,52 @@
 #pragma once
-// The simulator's end of the line: a raw pseudo-terminal, the queue that writes replies on it
-// piece by piece, and a source of unsolicited noise.
+// The simulator's end of the line, whatever carries it (a pseudo-terminal or a TCP port), the
+// queue that writes replies on it piece by piece, and a source of unsolicited noise.
 #include "sim_projector.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QString>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
-// A raw pseudo-terminal. The master is non-blocking and is what the simulator reads and
-// writes; the panel opens slavePath.
-class SimPty
+class SimLine
 {
   public:
-    SimPty() = default;
-    ~SimPty();
-    SimPty(const SimPty&) = delete;
-    SimPty& operator=(const SimPty&) = delete;
+    virtual ~SimLine() = default;
 
-    bool open();
-    int master() const { return master_; }
-    QByteArray slavePath() const { return slavePath_; }
-    // Bytes written but not yet read by whoever has the slave open.
-    int unread() const;
-    // Closes both ends we hold, so the panel's port sees a hang-up.
-    void hangUp();
+    // What the panel opens to reach this line; printed as the simulator's first line.
+    virtual QByteArray address() const = 0;
+    // Writes what the line takes, waiting at most waitMs for room; returns the bytes taken.
+    virtual qint64 write(const QByteArray& bytes, int waitMs) = 0;
+    // What has arrived since the last call.
+    virtual QByteArray read() = 0;
+    // Bytes written but not yet taken by the other end.
+    virtual qint64 unread() const = 0;
+    // Closes the line, so the panel's port sees a hang-up.
+    virtual void hangUp() = 0;
+
+    // `then` runs on the event loop whenever bytes may have arrived.
+    void whenReadable(std::function<void()> then) { readable_ = std::move(then); }
+
+  protected:
+    void readable() const
+    {
+        if (readable_) readable_();
+    }
 
   private:
-    int master_ = -1;
-    int slaveKeep_ = -1; // held open so the master never sees a hang-up when the panel reopens
-    QByteArray slavePath_;
+    std::function<void()> readable_;
 };
+
+// A raw pseudo-terminal whose slave the panel opens, with a symlink to the slave at `linkPath`
+// unless it is empty. Null, having said why on stderr, where it cannot be had.
+std::unique_ptr<SimLine> openPtyLine(const QString& linkPath);
+
+// A TCP port on `host` (an address) that takes one client at a time: while one is connected,
+// further ones are closed at once, as a serial line has one end. Port 0 takes a free port;
+// address() tells which. Null, having said why on stderr, when it cannot listen.
+std::unique_ptr<SimLine> listenTcpLine(const QString& host, quint16 port);
 
 // Writes reply pieces in order, each when its delay is over. One queue, so a reply that is
 // still being delivered in pieces is never overtaken by the next one; the first piece's delay
@@ -38,7 +54,7 @@ class SimPty
 class ReplyOutbox
 {
   public:
-    explicit ReplyOutbox(int fd);
+    explicit ReplyOutbox(SimLine& line);
 
     void post(const QList<ReplyPiece>& pieces);
     // Calls `then` once, as soon as every queued piece has been written.
@@ -52,9 +68,8 @@ class ReplyOutbox
     };
 
     void sendDue();
-    void writeAll(const QByteArray& bytes);
 
-    int fd_;
+    SimLine& line_;
     QTimer timer_;
     QElapsedTimer clock_;
     qint64 lastWriteMs_ = 0;
@@ -69,13 +84,13 @@ class FloodSource
   public:
     static constexpr int kTickMs = 10;
 
-    FloodSource(int fd, int bytesPerSecond, quint32 seed);
+    FloodSource(SimLine& line, int bytesPerSecond, quint32 seed);
     void stop() { timer_.stop(); }
 
   private:
     void tick();
 
-    int fd_;
+    SimLine& line_;
     int bytesPerSecond_;
     QRandomGenerator random_;
     QTimer timer_;

@@ -1,6 +1,7 @@
 #include "sim_options.h"
 
 #include <QCommandLineParser>
+#include <QHostAddress>
 #include <QRandomGenerator>
 #include <climits>
 #include <cstdio>
@@ -25,11 +26,13 @@ struct OptionSet {
     QCommandLineOption seed       {"seed",           "Seed for --garbage and --flood (default: random).", "n"};
     QCommandLineOption link       {"link",           "Also make a symlink to the slave at <path>.", "path"};
     QCommandLineOption transition {"transition-ms",  "Count-down and cooling time (default 3000).", "ms"};
+    QCommandLineOption listen     {"listen",         "Listen on TCP instead (ADDR 127.0.0.1 if left out; PORT 0: any).", "[ADDR:]PORT"};
     // clang-format on
 
     QList<QCommandLineOption> all() const
     {
-        return {help, silent, split, pieces, late, garbage, flood, hangUp, seed, link, transition};
+        return {help,  silent, split, pieces, late,       garbage,
+                flood, hangUp, seed,  link,   transition, listen};
     }
 };
 
@@ -37,8 +40,9 @@ constexpr int kGarbagePerReply = 3;
 
 void describe(QCommandLineParser& parser, const OptionSet& set)
 {
-    parser.setApplicationDescription("A virtual projector on a pseudo-terminal. Prints the "
-                                     "slave path as its first line.");
+    parser.setApplicationDescription(
+        "A virtual projector on a pseudo-terminal or a TCP port. Prints what the panel opens as "
+        "its first line: the slave path, or socket://ADDR:PORT.");
     parser.addOptions(set.all());
 }
 
@@ -85,10 +89,29 @@ QString readValues(const QCommandLineParser& parser, const OptionSet& set, SimOp
     if (parser.isSet(set.split)) options.style.pieces = 2;
     if (parser.isSet(set.garbage)) options.style.garbage = kGarbagePerReply;
     options.linkPath = parser.value(set.link);
-    return {};
+    if (!parser.isSet(set.listen)) return {};
+    if (parser.isSet(set.link)) return "Use either --link or --listen.";
+    return readListenAddress(parser.value(set.listen), options);
 }
 
 } // namespace
+
+QString readListenAddress(const QString& text, SimOptions& options)
+{
+    const qsizetype colon = text.lastIndexOf(u':');
+    QString host = colon < 0 ? QStringLiteral("127.0.0.1") : text.left(colon);
+    const bool bracketed = host.startsWith(u'[') && host.endsWith(u']');
+    if (bracketed) host = host.mid(1, host.size() - 2);
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    QHostAddress address;
+    if (!ok || port > 65535 || !address.setAddress(host) || host.contains(u':') != bracketed)
+        return "Bad --listen value: use [ADDR:]PORT, ADDR an address (IPv6 in brackets), "
+               "PORT 0 to 65535.";
+    options.listenHost = host;
+    options.listenPort = quint16(port);
+    return {};
+}
 
 SimCommandLine readSimCommandLine(const QStringList& arguments)
 {

@@ -9,9 +9,11 @@ struct SimOptions {
     ReplyStyle style;
     SimTiming timing;
     QString linkPath;
-    int floodRate = 0;   // unsolicited random bytes per second; 0 for none
-    int hangUpAfter = 0; // close the line after answering this many commands; 0 for never
-    quint32 seed = 0;    // for the garbage and the flood
+    QString listenHost;     // an address; empty for a pseudo-terminal instead of TCP
+    quint16 listenPort = 0; // 0: any free port
+    int floodRate = 0;      // unsolicited random bytes per second; 0 for none
+    int hangUpAfter = 0;    // close the line after answering this many commands; 0 for never
+    quint32 seed = 0;       // for the garbage and the flood
 };
 
 inline constexpr int kExitUsage = 2;
@@ -22,6 +24,10 @@ struct SimCommandLine {
     int exitCode = -1; // -1: run with `options`; 0: show the help; else show `error`, the help
     QString error;
 };
+
+// "[ADDR:]PORT", ADDR an IPv4 or IPv6 address (the latter in brackets), 127.0.0.1 when left
+// out. Returns an error text, empty when all is well.
+QString readListenAddress(const QString& text, SimOptions& options);
 
 // `arguments` with the program name first, as QCoreApplication::arguments() gives them.
 SimCommandLine readSimCommandLine(const QStringList& arguments);
