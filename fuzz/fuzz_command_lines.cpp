@@ -154,6 +154,12 @@ QStringList simArguments(const SimOptions& o)
     if (o.style.silent) args << "--silent";
     if (o.style.garbage > 0) args << "--garbage";
     if (!o.linkPath.isEmpty()) args << "--link=" + o.linkPath;
+    if (!o.listenHost.isEmpty()) {
+        const bool v6 = o.listenHost.contains(u':');
+        args << QStringLiteral("--listen=%1%2%3:%4")
+                    .arg(v6 ? "[" : "", o.listenHost, v6 ? "]" : "")
+                    .arg(o.listenPort);
+    }
     return args;
 }
 
@@ -163,7 +169,8 @@ bool sameSimOptions(const SimOptions& a, const SimOptions& b)
            a.style.garbage == b.style.garbage && a.style.lateMs == b.style.lateMs &&
            a.timing.countDownMs == b.timing.countDownMs &&
            a.timing.coolingMs == b.timing.coolingMs && a.linkPath == b.linkPath &&
-           a.floodRate == b.floodRate && a.hangUpAfter == b.hangUpAfter && a.seed == b.seed;
+           a.floodRate == b.floodRate && a.hangUpAfter == b.hangUpAfter && a.seed == b.seed &&
+           a.listenHost == b.listenHost && a.listenPort == b.listenPort;
 }
 
 void checkSimOptionsInRange(const SimOptions& o, const QStringList& args)
@@ -175,6 +182,7 @@ void checkSimOptionsInRange(const SimOptions& o, const QStringList& args)
     FUZZ_CHECK(o.hangUpAfter >= 0, args.join(u'|'));
     FUZZ_CHECK(o.timing.countDownMs >= 0 && o.timing.countDownMs <= INT_MAX, args.join(u'|'));
     FUZZ_CHECK(o.timing.coolingMs == o.timing.countDownMs, args.join(u'|'));
+    FUZZ_CHECK(o.listenHost.isEmpty() || o.linkPath.isEmpty(), args.join(u'|'));
 }
 
 // The commands a byte stream holds, read in one go: cut at CR, LFs left out, a line longer
