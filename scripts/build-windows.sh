@@ -27,7 +27,7 @@ cmake -S . -B "$cross" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEVA_WERROR=ON "${l
     -DCMAKE_TOOLCHAIN_FILE="$sdk/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="${WINE:-/usr/lib/wine/wine64}" >/dev/null
 targets=()
-for t in zeva-control zeva_panel_module "$@"; do targets+=(--target "$t"); done
+for t in zeva-control zeva_panel_module zeva-projector-sim "$@"; do targets+=(--target "$t"); done
 cmake --build "$cross" "${targets[@]}"
 
 version=$(sed -n 's/^project(zeva-control VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

@@ -66,6 +66,17 @@ row "silent projector: status 3" 3 . exe --com1 COM6 --query status --timeout 30
 row "missing COM port: status 4, Device Manager named" 4 'Device Manager' \
     exe --com1 COM9 --query status
 
+# The Windows virtual projector on TCP, as its Start-menu shortcut starts it, and the program
+# against it through the address it prints.
+"$wine" "$stage/zeva-projector-sim.exe" --listen 127.0.0.1:0 >"$work/winsim.out" 2>&1 &
+pids+=($!)
+if wait_for "$work/winsim.out" '^socket://'; then
+    row "Windows virtual projector on TCP (--listen)" 0 '"reply"' \
+        exe --com1 "$(head -1 "$work/winsim.out" | tr -d '\r')" --query status --json
+else
+    fail "Windows virtual projector on TCP (--listen)" "$(head -c 400 "$work/winsim.out")"
+fi
+
 # The server mode holds COM5; a second program hands its command over through the named pipe,
 # and the server's log shows it came from a script.
 "$wine" "$stage/zeva-control.exe" --serve --com1 COM5 --pjlink 127.0.0.1:0 \
@@ -160,8 +171,12 @@ else
     row "installed program: --version" 0 'zeva-control [0-9.]+' "$wine" "$installed" --version
     row "installed program: query through COM6's silence" 3 . \
         "$wine" "$installed" --com1 COM6 --query status --timeout 300
-    links=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/zeva-control/*.lnk' | wc -l)
-    if [ "$links" -ge 2 ]; then pass "Start-menu entries"; else fail "Start-menu entries" "$links"; fi
+    links=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/zeva-control/*.lnk')
+    if grep -q 'Virtual projector.lnk' <<<"$links" && [ "$(wc -l <<<"$links")" -ge 4 ]; then
+        pass "Start-menu entries, the virtual projector's among them"
+    else
+        fail "Start-menu entries, the virtual projector's among them" "$links"
+    fi
     row "uninstall entry" 0 'DisplayVersion' "$wine" reg query \
         'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\zeva-control'
 fi

@@ -35,12 +35,10 @@ Section "Install"
     CreateDirectory "$SMPROGRAMS\${APP}"
     CreateShortcut "$SMPROGRAMS\${APP}\${APP}.lnk" "$INSTDIR\zeva-control.exe"
     ; Trying the panel without a projector: start the first, then the second.
-!if /FileExists "${STAGE}\zeva-projector-sim.exe"
     CreateShortcut "$SMPROGRAMS\${APP}\Virtual projector.lnk" \
         "$INSTDIR\zeva-projector-sim.exe" "--listen 127.0.0.1:7000"
     CreateShortcut "$SMPROGRAMS\${APP}\${APP} on the virtual projector.lnk" \
         "$INSTDIR\zeva-control.exe" "--com1 socket://127.0.0.1:7000"
-!endif
     CreateShortcut "$SMPROGRAMS\${APP}\Uninstall ${APP}.lnk" "$INSTDIR\uninstall.exe"
 
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${APP}"

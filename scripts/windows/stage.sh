@@ -23,8 +23,8 @@ take_imports() {
     done
 }
 
-cp "$cross/src/zeva-control.exe" "$cross/src/zeva-panel.dll" "$stage/"
-[ -f "$cross/tools/zeva-projector-sim.exe" ] && cp "$cross/tools/zeva-projector-sim.exe" "$stage/"
+cp "$cross/src/zeva-control.exe" "$cross/src/zeva-panel.dll" "$cross/tools/zeva-projector-sim.exe" \
+    "$stage/"
 # Every platform plugin: a program with only the offscreen one hung under Wine. The Vista style
 # draws the native controls.
 mkdir -p "$stage/platforms" "$stage/styles"
