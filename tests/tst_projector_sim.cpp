@@ -1,15 +1,13 @@
 // The virtual projector: its state machine driven with explicit times, and the real
-// executable on a pseudo-terminal and on a TCP port.
+// executable on a pseudo-terminal.
 #include "sim_options.h"
 #include "sim_projector.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -133,8 +131,6 @@ class TestProjectorSim : public QObject
     void silentNeverAnswers();
     void linkMadeAndRemoved();
     void unknownOptionIsUsageError();
-    void listenAnswersThePanel_data();
-    void listenAnswersThePanel();
     void commandLine_data();
     void commandLine();
 };
@@ -334,52 +330,6 @@ void TestProjectorSim::unknownOptionIsUsageError()
     QVERIFY(err.contains("no-such-option"));
     QVERIFY(err.contains("--hangup-after <n>")); // the help follows the error
     QVERIFY(process.readAllStandardOutput().isEmpty());
-}
-
-void TestProjectorSim::listenAnswersThePanel_data()
-{
-    QTest::addColumn<QString>("listen");
-    QTest::addColumn<QString>("printed"); // the first line, up to the port
-    QTest::addColumn<bool>("held");       // another client holds the line; it left, when false
-    QTest::addColumn<int>("exitCode");
-    QTest::newRow("address left out") << "0"
-                                      << "socket://127.0.0.1:" << false << 0;
-    QTest::newRow("IPv6 loopback") << "[::1]:0"
-                                   << "socket://[::1]:" << false << 0;
-    QTest::newRow("line held by another") << "127.0.0.1:0"
-                                          << "socket://127.0.0.1:" << true << 4;
-}
-
-// The real panel's scripted road, through the address the simulator prints. A client came and
-// went before the panel, or is still there.
-void TestProjectorSim::listenAnswersThePanel()
-{
-    QFETCH(QString, listen);
-    QFETCH(QString, printed);
-    QFETCH(bool, held);
-    QFETCH(int, exitCode);
-    QProcess sim;
-    sim.start(simPath(), {"--listen", listen});
-    QVERIFY(sim.waitForReadyRead(kReplyWaitMs));
-    const QString address = QString::fromUtf8(sim.readLine().trimmed());
-    if (address.isEmpty() && listen.startsWith('[')) QSKIP("no IPv6 loopback here");
-    QVERIFY2(address.startsWith(printed), qPrintable(address));
-    QTcpSocket other;
-    const QUrl url(address);
-    other.connectToHost(url.host(), quint16(url.port()));
-    QVERIFY(other.waitForConnected(kReplyWaitMs));
-    other.write("CR0\r"); // answered: the simulator has taken this client
-    QVERIFY(other.waitForReadyRead(kReplyWaitMs));
-    if (!held) other.disconnectFromHost();
-
-    QProcess panel;
-    panel.start(QCoreApplication::applicationDirPath() + "/../src/zeva-control",
-                {"--com1", address, "--query", "status"});
-    QVERIFY(panel.waitForFinished(3 * kReplyWaitMs));
-    QVERIFY2(panel.exitCode() == exitCode, panel.readAllStandardError().constData());
-    if (exitCode == 0) QVERIFY(panel.readAllStandardOutput().startsWith("CR0"));
-    sim.terminate();
-    QVERIFY(sim.waitForFinished(kReplyWaitMs));
 }
 
 void TestProjectorSim::commandLine_data()
