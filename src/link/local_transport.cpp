@@ -1,11 +1,9 @@
 #include "link/local_transport.h"
 
+#include "link/unsent_bytes.h"
+
 #include <QFileInfo>
 #include <QScopedValueRollback>
-
-#ifdef Q_OS_UNIX
-#include <sys/ioctl.h>
-#endif
 
 LocalTransport::LocalTransport(const QString& path, QObject* parent)
     : Transport(parent), path_(path)
@@ -85,13 +83,7 @@ QByteArray LocalTransport::readAll()
 qint64 LocalTransport::bytesToWrite() const
 {
     if (!port_.isOpen()) return 0;
-    qint64 pending = port_.bytesToWrite();
-#ifdef TIOCOUTQ
-    // What the driver still holds: at 9600 baud a byte takes a millisecond to leave.
-    int queued = 0;
-    if (::ioctl(port_.handle(), TIOCOUTQ, &queued) == 0) pending += queued;
-#endif
-    return pending;
+    return port_.bytesToWrite() + driverUnsentBytes(port_);
 }
 
 void LocalTransport::onError(QSerialPort::SerialPortError error)

@@ -1,9 +1,6 @@
 #include "link/tcp_transport.h"
 
-#ifdef Q_OS_LINUX
-#include <linux/sockios.h>
-#include <sys/ioctl.h>
-#endif
+#include "link/unsent_bytes.h"
 
 namespace
 {
@@ -117,14 +114,7 @@ void TcpTransport::send(const QByteArray& wire)
 
 qint64 TcpTransport::unsent() const
 {
-    qint64 queued = socket_.bytesToWrite();
-#ifdef Q_OS_LINUX
-    int inSystem = 0;
-    if (socket_.socketDescriptor() >= 0 &&
-        ::ioctl(int(socket_.socketDescriptor()), SIOCOUTQ, &inSystem) == 0)
-        queued += inSystem;
-#endif
-    return queued;
+    return socket_.bytesToWrite() + socketUnsentBytes(socket_);
 }
 
 void TcpTransport::watchDrain()
