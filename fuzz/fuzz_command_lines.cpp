@@ -75,6 +75,7 @@ QString modelValue(Options& o, const QString& name, const QString& value)
         o.pjlink = value;
     } else if (name == "--pjlink-password-file") {
         if (value.isEmpty()) return "needs a file name";
+        if (!o.pjlinkPasswordFile.isEmpty()) return "given twice";
         o.pjlinkPasswordFile = value;
     } else if (name == "--name") {
         const bool ascii =
@@ -123,8 +124,9 @@ Options modelOptions(const QStringList& args)
     if (o.error.isEmpty() && !o.sends.isEmpty() && !o.logPath.isEmpty()) o.error = "log";
     if (o.error.isEmpty() && !o.sends.isEmpty() && (o.serve || !o.pjlink.isEmpty()))
         o.error = "serve with send";
+    // The service names its password file whether or not the site serves PJLink.
     if (o.error.isEmpty() && o.pjlink.isEmpty() &&
-        (!o.pjlinkPasswordFile.isEmpty() || !o.name.isEmpty()))
+        ((!o.pjlinkPasswordFile.isEmpty() && !o.serve) || !o.name.isEmpty()))
         o.error = "pjlink options without --pjlink";
     for (const QString& a : args) {
         const QString name = a.section(u'=', 0, 0);
