@@ -32,6 +32,7 @@ struct Model {
     qint16 reading = 0;
     bool awaiting = false;
     bool flooded = false;
+    bool cutOff = false; // the reply window ended inside a reply: its rest is not decoded
 };
 
 Form1*& formSlot()
@@ -75,9 +76,11 @@ void deliver(Form1& form, Model& model, const QByteArray& piece)
     form.MSComm1.injectReceived(piece);
     model.label12 = DisplayForm(model.rx);
     model.awaiting = false;
-    const ModelDecoded d = modelDecode(form.LastCommand, DisplayForm(model.reply));
-    if (d.status) model.label25 = *d.status;
-    if (d.reading) model.reading = *d.reading;
+    if (!model.cutOff) {
+        const ModelDecoded d = modelDecode(form.LastCommand, DisplayForm(model.reply));
+        if (d.status) model.label25 = *d.status;
+        if (d.reading) model.reading = *d.reading;
+    }
     checkAfterReceive(form, model);
 }
 
@@ -87,6 +90,8 @@ void runStep(Form1& form, Model& model, uint8_t control, const QByteArray& piece
     case Timer2Tick:
         form.Timer2_Timer();
         if (model.awaiting) model.label12 = kTimeOutMark;
+        // What comes after a reply cut off without its CR is decoded from the next command on.
+        model.cutOff = !model.reply.isEmpty() && !model.reply.contains(u'\r');
         model.before.clear();
         model.reply.clear();
         model.rx.clear();
@@ -104,6 +109,7 @@ void runStep(Form1& form, Model& model, uint8_t control, const QByteArray& piece
         model.before = model.rx;
         model.reply.clear();
         model.awaiting = true;
+        model.cutOff = false;
         FUZZ_CHECK(form.Label11->text() == DisplayForm(form.LastCommand), form.Label11->text());
         break;
     case Flood:
